@@ -1,0 +1,1 @@
+// Placeholder translation unit for a subsystem folder with no logic files yet.
