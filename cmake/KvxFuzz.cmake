@@ -1,0 +1,13 @@
+# One libFuzzer target per fuzz/*.cpp; needs clang (CMAKE_CXX_COMPILER=clang++).
+if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  message(FATAL_ERROR "KVX_BUILD_FUZZ needs clang: configure with -DCMAKE_CXX_COMPILER=clang++")
+endif()
+file(GLOB KVX_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*.cpp)
+foreach(src IN LISTS KVX_FUZZ_SOURCES)
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(fuzz_${name} ${src})
+  target_include_directories(fuzz_${name} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(fuzz_${name} PRIVATE kvx_core)
+endforeach()
