@@ -14,7 +14,7 @@ add_library(kvx_gui_test_support STATIC ${KVX_GUI_TEST_SUPPORT} ${CMAKE_SOURCE_D
 target_include_directories(kvx_gui_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/sim)
 target_link_libraries(kvx_gui_test_support PUBLIC kvx_gui kvx_sim GTest::gtest GTest::gmock)
 
-set(KVX_TEST_FOLDERS platform ui core bus protocol module firmware io logger calib sim)
+set(KVX_TEST_FOLDERS platform ui core bus protocol module firmware io logger calib sim gui)
 foreach(folder IN LISTS KVX_TEST_FOLDERS)
   file(GLOB logic_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${folder}/*Test.cpp)
   set(gui_tests ${logic_tests})

@@ -1,7 +1,162 @@
-// kvxsim: the module and bus-master simulator.
-#include <cstdio>
+// kvxsim: serves a population of simulated modules behind a simulated bus
+// master on a TCP port until SIGINT or SIGTERM.
+#include <signal.h>
 
-int main() {
-  std::puts("kvxsim: no population served yet");
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "SimServer.h"
+#include "module/SimModule.h"
+#include "protocol/WireConstants.h"
+
+namespace {
+
+void PrintHelp() {
+  std::printf(
+      "Usage: kvxsim [options] [population-file]\n"
+      "\n"
+      "Simulates a bus master with up to eight CAN buses and the modules on them,\n"
+      "served over TCP. Without a population file the built-in demo population is\n"
+      "served (two buses, eleven modules).\n"
+      "\n"
+      "Options:\n"
+      "  -a, --address ADDR   IPv4 address to listen on (default 127.0.0.1)\n"
+      "  -p, --port PORT      TCP port (default %u; 0 = any free port)\n"
+      "  -s, --silent         silent master: answer no control frame (a plain bridge)\n"
+      "  -t, --bus-timing     pace frames by their time on the wire at each bus's bit rate\n"
+      "  -r, --reboot-ms MS   how long a restarted module stays silent (default 300)\n"
+      "  -z, --zero-stamps    send time stamp 0 in every frame\n"
+      "      --print-demo     print the demo population in the file format and exit\n"
+      "      --check          read the population file, print what it holds and exit\n"
+      "  -h, --help           this text\n"
+      "\n"
+      "The population file format is described in docs/simulator.md.\n",
+      unsigned(Wire::ETH_MASTER_DEFAULT_PORT));
+}
+
+const char* RateName(uint8_t code) {
+  static const char* names[8] = {"10k", "20k", "50k", "100k", "125k", "250k", "500k", "1000k"};
+  return code < 8 ? names[code] : "unknown";
+}
+
+void PrintPopulation(const SimPopulation& p) {
+  std::printf("base identifier 0x%03X, PLC run state %d, %zu bus(es)\n", unsigned(p.baseId), p.plcRunState,
+              p.busBitRates.size());
+  for (size_t bus = 0; bus < p.busBitRates.size(); ++bus) {
+    std::printf("bus %zu: %s (code %d)\n", bus, RateName(p.busBitRates[bus]), p.busBitRates[bus]);
+    for (const SimModuleConfig& m : p.modules) {
+      if (m.bus != int(bus)) continue;
+      std::printf("  node %3d  type %3u  hw %d  state 0x%02X  %s\n", m.node, unsigned(m.type), m.hwVersion, m.state,
+                  m.label.c_str());
+    }
+  }
+}
+
+bool ParseInt(const char* text, int lo, int hi, int& out) {
+  char* end = nullptr;
+  long v = std::strtol(text, &end, 10);
+  if (!*text || *end || v < lo || v > hi) return false;
+  out = int(v);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string address = "127.0.0.1";
+  int port = Wire::ETH_MASTER_DEFAULT_PORT;
+  int rebootMs = 300;
+  bool silent = false, timing = false, zeroStamps = false, check = false;
+  std::string file;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](const char* what) -> const char* {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "kvxsim: %s needs %s\n", a.c_str(), what);
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (a == "-h" || a == "--help") {
+      PrintHelp();
+      return 0;
+    } else if (a == "-a" || a == "--address") {
+      address = value("an address");
+    } else if (a == "-p" || a == "--port") {
+      if (!ParseInt(value("a port"), 0, 65535, port)) {
+        std::fprintf(stderr, "kvxsim: the port must be 0..65535\n");
+        return 2;
+      }
+    } else if (a == "-r" || a == "--reboot-ms") {
+      if (!ParseInt(value("milliseconds"), 0, 600000, rebootMs)) {
+        std::fprintf(stderr, "kvxsim: the reboot time must be 0..600000 ms\n");
+        return 2;
+      }
+    } else if (a == "-s" || a == "--silent") {
+      silent = true;
+    } else if (a == "-t" || a == "--bus-timing") {
+      timing = true;
+    } else if (a == "-z" || a == "--zero-stamps") {
+      zeroStamps = true;
+    } else if (a == "--print-demo") {
+      std::fputs(SimPopulation::demoText(), stdout);
+      return 0;
+    } else if (a == "--check") {
+      check = true;
+    } else if (!a.empty() && a[0] == '-') {
+      std::fprintf(stderr, "kvxsim: unknown option %s (try --help)\n", a.c_str());
+      return 2;
+    } else if (file.empty()) {
+      file = a;
+    } else {
+      std::fprintf(stderr, "kvxsim: only one population file, please\n");
+      return 2;
+    }
+  }
+
+  SimPopulation population;
+  if (file.empty()) {
+    population = SimPopulation::demo();
+  } else {
+    std::string error;
+    if (!SimPopulation::load(file, population, error)) {
+      std::fprintf(stderr, "kvxsim: %s\n", error.c_str());
+      return 1;
+    }
+  }
+  if (check) {
+    PrintPopulation(population);
+    return 0;
+  }
+
+  // The signals are taken by sigwait() below, not by a handler.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // before the server thread starts: it inherits the mask
+
+  SimServer server;
+  server.setPopulation(population);
+  server.setSilentMaster(silent);
+  server.setBusTiming(timing);
+  server.setRebootTimeMs(rebootMs);
+  server.setZeroTimeStamps(zeroStamps);
+  if (!server.start(address, port)) {
+    std::fprintf(stderr, "kvxsim: %s\n", server.lastError().c_str());
+    return 1;
+  }
+  std::printf("kvxsim: bus master on %s:%d%s%s, population %s\n", address.c_str(), server.port(),
+              silent ? ", silent" : "", timing ? ", bus timing" : "", file.empty() ? "(demo)" : file.c_str());
+  PrintPopulation(population);
+  std::printf("kvxsim: running; stop with Ctrl+C\n");
+  std::fflush(stdout);
+
+  int sig = 0;
+  sigwait(&signals, &sig);
+  server.stop();
+  std::printf("kvxsim: stopped (%s)\n", sig == SIGINT ? "SIGINT" : "SIGTERM");
   return 0;
 }

@@ -16,5 +16,10 @@ std::string DebugLog_DefaultPath();
 // One line, printf-style; nothing while the log is closed.
 void DebugLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Frame text for log lines: "[%03X]#%d" (identifier, length), then "[%02x]"
+// per data byte (len of them, at most 8). One shared buffer, overwritten by
+// the next call.
+const char* FormatCanMsg(const CanMsg& msg);
+
 // Test support: back to the state at program start (closed, first open pending).
 void DebugLog_ResetForTest();

@@ -10,6 +10,8 @@ void ShowError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void ShowErrorBox(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // printf-style status bar text, cleared after ERRCLEAR_INTERVAL_MS; "" clears now.
 void SetStatusText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same as an empty SetStatusText: clears the text and stops the timer.
+void ClearStatusText();
 // The text last given to the status bar (without the leading blank).
 const std::string& GetStatusText();
 // 1 shows the wait cursor, anything else the arrow.
@@ -19,11 +21,21 @@ void SetWaitCursor(int on);
 bool FactoryMode();
 // Reads "<home>/<program base name>.access"; on when its first line is FACTORY.
 void FactoryMode_DecideAtStart();
-// Test support.
+// Whether an access file grants factory mode: its first line is exactly
+// FACTORY (a line end written as CR LF is fine). A missing file does not.
+bool FactoryMode_AccessFileGrants(const std::string& path);
+// "<home>/<program base name>.access"
+std::string FactoryMode_AccessFilePath();
+// Test support: SetForTest fixes the mode; ResetForTest makes it undecided
+// (off) so that FactoryMode_DecideAtStart decides again.
 void FactoryMode_SetForTest(bool on);
+void FactoryMode_ResetForTest();
 
 // Program-wide flags read by UpdateControls and the dialogs.
 bool ScanRunning();
 void SetScanRunning(bool running);
 bool Busy();
 void SetBusy(bool busy);
+
+// Test support: status text cleared, its timer stopped, both flags clear.
+void ErrorReport_ResetForTest();

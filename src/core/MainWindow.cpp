@@ -1,10 +1,262 @@
 #include "core/MainWindow.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QStatusBar>
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+#include "bus/EthMaster.h"
+#include "bus/Interface.h"
+#include "core/DebugLog.h"
+#include "core/ErrorReport.h"
+#include "core/Options.h"
+#include "core/Shell.h"
+#include "protocol/ModuleListWindow.h"
+#include "protocol/PlcDialog.h"
+#include "ui/QtUi.h"
+
+namespace {
+MainWindow* g_instance = nullptr;
+
+constexpr const char* kVersionText = "1.0.0";
+
+// The compiler's date "Dec  6 2026" as "Dec 6 2026".
+QString buildDate() { return QString::fromLatin1(__DATE__).simplified(); }
+}  // namespace
+
+MainWindow* MainWindow_Instance() { return g_instance; }
+
+MainWindow::MainWindow(QtUi* ui, QWidget* parent) : QMainWindow(parent), ui_(ui) {
+  g_instance = this;
   setObjectName("KVXconfig");
   setWindowTitle("KVXconfig");
+  moduleList_ = new ModuleListWindow(this);
+  moduleList_->setObjectName("moduleList");
+  setCentralWidget(moduleList_);
+  statusLabel_ = new QLabel(this);
+  statusLabel_->setObjectName("statusText");
   statusBar()->setObjectName("statusBar");
-  resize(640, 420);
+  statusBar()->addWidget(statusLabel_, 1);
+  if (ui_) {
+    ui_->setOwnerWindow(this);
+    ui_->setStatusSink([this](const QString& text) { statusLabel_->setText(text); });
+  }
+  buildMenu();
+  connect(moduleList_, &ModuleListWindow::scanBusRequested, this, &MainWindow::scanBusCommand);
+  connect(moduleList_, &ModuleListWindow::searchRequested, this, &MainWindow::searchCommand);
+  Shell_SetUpdateControlsHook([this] { updateControls(); });
+  keepAlive_.setCallback([this] { keepAliveTick(); });
+  keepAlive_.start(Option_GetInt("TCPKEEPALIVE_SEND_INTERVAL_MS"));
+  resize(420, 520);
+}
+
+MainWindow::~MainWindow() {
+  shutDown();
+  Shell_SetUpdateControlsHook({});
+  if (ui_) ui_->setStatusSink({});
+  if (g_instance == this) g_instance = nullptr;
+}
+
+QAction* MainWindow::addAction(QMenu* menu, const QString& caption, const QString& name) {
+  QAction* a = menu->addAction(caption);
+  a->setObjectName(name);
+  return a;
+}
+
+QAction* MainWindow::action(const QString& objectName) const {
+  return findChild<QAction*>(objectName);
+}
+
+void MainWindow::buildMenu() {
+  QMenu* file = menuBar()->addMenu("&File");
+  file->setObjectName("menuFile");
+  connect(addAction(file, "Scan &Bus", "actionScanBus"), &QAction::triggered, this,
+          &MainWindow::scanBusCommand);
+  connect(addAction(file, "Search a &Module...", "actionSearch"), &QAction::triggered, this,
+          &MainWindow::searchCommand);
+  file->addSeparator();
+  connect(addAction(file, "E&xit", "actionExit"), &QAction::triggered, this, &QWidget::close);
+
+  interfaceMenu_ = menuBar()->addMenu("&Interface");
+  interfaceMenu_->setObjectName("menuInterface");
+  // The items in menu order; the rows of the interface table are matched to
+  // them by their original captions at start-up.
+  const char* items[] = {"KVX Master (&Ethernet)", "KVX Master (&Serial)", "&LIN Adapter",
+                         "&Modbus (Serial)", "&PCAN USB (CAN)", "&None"};
+  for (const char* caption : items) {
+    QAction* a = addAction(interfaceMenu_, caption, QString("actionInterface") + caption);
+    a->setCheckable(true);
+  }
+  interfaceMenu_->addSeparator();
+  QAction* settings = addAction(interfaceMenu_, "Se&ttings...", "actionInterfaceSettings");
+  settings->setEnabled(false);  // the interface settings dialog is not part of this version yet
+
+  QMenu* module = menuBar()->addMenu("Module");
+  module->setObjectName("menuModule");
+  addAction(module, "Close all windows", "actionCloseAll");
+  addAction(module, "&Clear List", "actionClearList");
+  addAction(module, "Module Status...", "actionModuleStatus");
+  addAction(module, "Multi Update...", "actionMultiUpdate");
+  addAction(module, "Serial Number...", "actionSerialNumber");
+  addAction(module, "Set Shipping Date...", "actionShippingDate");
+  addAction(module, "Reset Node IDs to  DIP...", "actionResetNodeIds");
+
+  QMenu* extras = menuBar()->addMenu("&Extras");
+  extras->setObjectName("menuExtras");
+  addAction(extras, "CAN Logger...", "actionCanLogger");
+  connect(addAction(extras, "PLC Start/Stop...", "actionPlc"), &QAction::triggered, this,
+          [this] { PlcDialog_Open(this); });
+  addAction(extras, "&Settings...", "actionSettings");
+
+  // Qt styles place menus left to right; the help menu goes last.
+  QMenu* help = menuBar()->addMenu("&Help");
+  help->setObjectName("menuHelp");
+  addAction(help, "KVX 700 Modules...", "actionModuleCatalogue");
+  connect(addAction(help, "&About...", "actionAbout"), &QAction::triggered, this,
+          &MainWindow::showAbout);
+
+  // Commands whose windows come with later parts of the program stay disabled
+  // rather than doing nothing when chosen.
+  for (const char* name : {"actionCloseAll", "actionClearList", "actionModuleStatus",
+                           "actionMultiUpdate", "actionSerialNumber", "actionShippingDate", "actionResetNodeIds",
+                           "actionCanLogger", "actionSettings", "actionModuleCatalogue"}) {
+    action(name)->setEnabled(false);
+  }
+}
+
+void MainWindow::relabelInterfaceMenu() {
+  interfaceActions_.clear();
+  for (int row = 0; row < InterfaceTable_Count(); ++row) {
+    const QString original = QString::fromUtf8(InterfaceTable_MenuItem(row));
+    for (QAction* a : interfaceMenu_->actions()) {
+      if (a->objectName() != "actionInterface" + original) continue;
+      a->setText(QString::fromUtf8(InterfaceTable_Name(row)));
+      interfaceActions_[row] = a;
+      connect(a, &QAction::triggered, this, [this, row] { selectInterface(row); });
+    }
+  }
+}
+
+bool MainWindow::startUp() {
+  OptionReportFn report = nullptr;
+  if (FactoryMode()) report = [](const char* message) { ShowError("%s", message); };
+  Option_Init(report);
+  Option_LoadIni(nullptr, FactoryMode() ? 1 : 0);
+  Shell_CorrectOptionsAtStart();
+  if (Option_GetInt("DEBUG_MODE")) DebugLog_Open(nullptr, 'w');
+  show();
+  relabelInterfaceMenu();
+  if (!FactoryMode()) {
+    action("actionShippingDate")->setVisible(false);
+  }
+  ApplyLinkSettings();
+  Option_SetInt("AUTOUPDATE", 1);
+  const char* name = Option_GetString("DEFAULT_INTERFACE");
+  const bool opened = OpenInterface(name) == 0;
+  updateControls();
+  if (!opened) {
+    ShowError("Interface error:\n%s", GetInterfaceError());
+    return false;
+  }
+  if (InterfaceActive() && Option_GetInt("SCAN_ON_START")) emit scanBusCommand();
+  return true;
+}
+
+void MainWindow::selectInterface(int row) {
+  const int result = OpenInterface(InterfaceTable_Name(row));
+  updateControls();
+  if (result != 0) {
+    ShowErrorBox("Interface error:\n%s", GetInterfaceError());
+    // The interface settings dialog opens here once it exists.
+  }
+}
+
+void MainWindow::updateControls() {
+  const bool active = InterfaceActive();
+  const bool idle = active && !ScanRunning() && !Busy();
+  action("actionScanBus")->setEnabled(idle);
+  action("actionSearch")->setEnabled(idle);
+  for (QAction* a : interfaceMenu_->actions()) {
+    if (a->objectName() == "actionInterfaceKVX Master (&Serial)" ||
+        a->objectName() == "actionInterface&LIN Adapter" ||
+        a->objectName() == "actionInterface&Modbus (Serial)")
+      a->setEnabled(false);
+  }
+  const int current = GetInterfaceType();
+  for (auto& [row, a] : interfaceActions_) a->setChecked(InterfaceTable_Type(row) == current);
+  action("actionPlc")->setEnabled(current == kInterfaceEthernet && EthMaster_IsMasterAnswering());
+  moduleList_->updateControls();
+}
+
+void MainWindow::keepAliveTick() {
+  keepAlive_.stop();
+  const int interval = EthMaster_KeepAliveTick();
+  // Switched off (0): look again at the default period for a new value.
+  keepAlive_.start(interval > 0 ? interval : 5000);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (Option_GetInt("ASK_BEFORE_EXIT") &&
+      Ui_MessageBox("Really Exit?", "Exit", UiButtons::OkCancel, UiIcon::Question, true) !=
+          UiAnswer::Ok) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+void MainWindow::shutDown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  keepAlive_.stop();
+  // An open Ethernet link is closed first, so the stored default becomes "None".
+  if (GetInterfaceType() == kInterfaceEthernet) CloseInterface();
+  Option_SetString("DEFAULT_INTERFACE", GetInterfaceName());
+  CloseInterface();
+  DebugLog_Close();
+  Option_SaveIni(nullptr);
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  followMainWindow();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  followMainWindow();
+}
+
+void MainWindow::followMainWindow() {
+  const QRect now = frameGeometry();
+  if (lastRectKnown_) {
+    const ShellRect prev{lastRect_.x(), lastRect_.y(), lastRect_.width(), lastRect_.height()};
+    const ShellRect cur{now.x(), now.y(), now.width(), now.height()};
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (!w->isVisible() || !w->property("kvxModuleDialog").toBool()) continue;
+      const QRect r = w->frameGeometry();
+      ShellRect moved;
+      if (Shell_DialogFollows(prev, cur, {r.x(), r.y(), r.width(), r.height()}, moved))
+        w->move(moved.x, moved.y);
+    }
+  }
+  lastRect_ = now;
+  lastRectKnown_ = true;
+}
+
+void MainWindow::showAbout() {
+  QMessageBox box(this);
+  box.setObjectName("aboutBox");
+  box.setWindowTitle("About KVXconfig");
+  box.setIconPixmap(windowIcon().pixmap(32, 32));
+  const QString version = QString::asprintf(FactoryMode() ? "Version %s (int),  %s"
+                                                          : "Version %s,  %s",
+                                            kVersionText, buildDate().toUtf8().constData());
+  box.setText("<b>KVXconfig</b><br>" + version.toHtmlEscaped() +
+              "<br><br>Configuration and service tool<br>for KVX 700 CAN-bus I/O modules");
+  box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+  box.exec();
 }

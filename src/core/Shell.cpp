@@ -4,6 +4,7 @@
 
 #include "core/ErrorReport.h"
 #include "core/Options.h"
+#include "core/WideText.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -22,7 +23,7 @@ void Shell_SetUpdateControlsHook(std::function<void()> hook) { updateHook() = st
 void Shell_CorrectOptionsAtStart() {
   if (Option_GetWString("CALIB_SEQ_DIR1").empty()) {
     const std::string dir = Platform_HomeFile(GetProgramBaseName() + "-calib");
-    Option_SetWString("CALIB_SEQ_DIR1", std::wstring(dir.begin(), dir.end()));
+    Option_SetWString("CALIB_SEQ_DIR1", Text_Widen(dir));
   }
   int scan = Option_GetInt("SCAN_SEND_INTERVAL_MS");
   scan = scan <= 10 ? 10 : (scan > 1000 ? 1000 : scan);

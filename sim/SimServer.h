@@ -1,0 +1,159 @@
+// SimServer: the simulated bus master with its CAN buses and modules, served
+// over TCP in a thread of its own. The kvxsim program and every integration
+// test and benchmark use it.
+//
+//   SimServer sim;                              // one bus at 125 kbit/s, no modules
+//   sim.setPopulation(SimPopulation::demo());   // or addModule(...)
+//   sim.setRebootTimeMs(2);                     // keep restarts fast in tests
+//   ASSERT_TRUE(sim.start());                   // 127.0.0.1, ephemeral port
+//   connect to 127.0.0.1:sim.port() ...
+//   sim.waitForReceived(1, 500);                // the client's frame arrived
+//   auto got = sim.receivedFrames();            // everything the client sent
+//   sim.dropNextReplies(1);                     // fault injection
+//   sim.stop();                                 // also done by the destructor
+//
+// Every public function is thread-safe: tests call them from their own thread
+// while the server thread runs. One client at a time; a new connection
+// replaces the old one. The server keeps running whatever the client sends.
+//
+// "Frames to the client" are all frames the master sends: module replies,
+// other bus traffic it forwards and its answers to control frames. The fault
+// settings apply to all of them; sendRawToClient() bypasses them.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/SimFrame.h"
+#include "module/SimModuleConfig.h"
+#include "population/Population.h"
+
+class SimModule;
+class SimNetwork;
+class BusMaster;
+class ClientOutput;
+
+using SimModuleId = int;  // stable handle of a module; never reused; -1 = none
+
+// How a frame to the client is spoiled by corruptNextReplies().
+enum class SimCorruption {
+  LengthAbove8,   // length nibble set to SimFaults::badLengthNibble; 9 + nibble bytes are sent
+  WrongCommand,   // data byte 0 XOR 0x01 (another command code)
+  ShortReply,     // the last data byte is left out (length one less)
+};
+
+// Standing fault settings for frames to the client.
+struct SimFaults {
+  double dropShare = 0.0;   // 0..1: share of frames dropped, spread evenly (0.25 = every fourth)
+  int delayMs = 0;          // every frame leaves this much later than it would
+  int splitBytes = 0;       // > 0: each frame is written in pieces of at most this many bytes
+  int splitGapMs = 0;       // pause between the pieces of one frame
+  int batchFrames = 0;      // > 1: this many frames are written together in one segment
+  int batchWaitMs = 20;     // an incomplete batch is written after this long
+  int badLengthNibble = 10; // 9..15, used by SimCorruption::LengthAbove8
+};
+
+struct SimServerStats {
+  int connections = 0;        // clients accepted since start
+  int keepAlives = 0;         // keep-alive control frames received
+  int badFrames = 0;          // client frames with a length nibble above 8
+  int unknownBusFrames = 0;   // client CAN frames for a bus the master does not have
+  int unknownControl = 0;     // control frames with an unknown identifier
+  int framesToClient = 0;     // frames queued for the client (not dropped)
+  int segmentsToClient = 0;   // writes to the socket (a split frame takes several, a batch one)
+  int droppedToClient = 0;    // frames to the client dropped by fault injection
+};
+
+class SimServer {
+ public:
+  SimServer();
+  ~SimServer();
+  SimServer(const SimServer&) = delete;
+  SimServer& operator=(const SimServer&) = delete;
+
+  // ---- life cycle ---------------------------------------------------------
+  // Listens on address:port (port 0 = an ephemeral port) and starts the server
+  // thread. False with lastError() when the socket cannot be opened.
+  bool start(const std::string& address = "127.0.0.1", int port = 0);
+  void stop();
+  bool running() const;
+  int port() const;                 // the port actually bound; 0 before start
+  std::string lastError() const;
+
+  // ---- settings (at any time) ---------------------------------------------
+  void setSilentMaster(bool silent);  // answer no control frame: a plain bridge
+  void setBusTiming(bool on);         // pace frames by their time on the wire
+  void setRebootTimeMs(int ms);       // how long a restarted module stays silent (default 300)
+  void setZeroTimeStamps(bool zero);  // send time stamp 0 ("no time stamp") in every frame
+
+  // ---- population ----------------------------------------------------------
+  // Replaces buses and modules (module handles of the old population become invalid).
+  void setPopulation(const SimPopulation& population);
+  int busCount() const;
+  void setBusBitRateCode(int bus, uint8_t code);
+  uint8_t busBitRateCode(int bus) const;
+  SimModuleId addModule(const SimModuleConfig& config);  // -1 when its bus does not exist
+  bool removeModule(SimModuleId id);
+  SimModuleId findModule(int bus, int node) const;       // by the node it answers on now
+  std::vector<SimModuleId> moduleIds() const;
+  // Presses the module's front button: it enters search mode.
+  bool pressButton(SimModuleId id);
+  // Runs fn on the module under the server lock (inspect or change anything).
+  // fn must not call back into the SimServer.
+  bool withModule(SimModuleId id, const std::function<void(SimModule&)>& fn);
+  // Conveniences over withModule.
+  int moduleNode(SimModuleId id) const;          // -1 when unknown
+  uint8_t moduleState(SimModuleId id) const;     // current state byte
+  bool setObject(SimModuleId id, const SimObject& object);
+  bool readObject(SimModuleId id, uint16_t index, uint8_t subindex, uint32_t& value) const;
+
+  // ---- master state ----------------------------------------------------------
+  uint8_t plcRunState() const;
+  void setPlcRunState(uint8_t state);
+  int loggerForwarding() const;  // last value of control frame 0x80000003 (0 after connect)
+  SimServerStats stats() const;
+
+  // ---- traffic --------------------------------------------------------------
+  bool hasClient() const;
+  bool waitForClient(int timeoutMs) const;           // true once a client is connected
+  bool waitForConnections(int count, int timeoutMs) const;
+  // Frames the client sent, decoded, in order (control frames included).
+  std::vector<SimTimedFrame> receivedFrames() const;
+  bool waitForReceived(size_t count, int timeoutMs) const;
+  // Frames written to the client, as intended before corruption.
+  std::vector<SimTimedFrame> sentFrames() const;
+  bool waitForSent(size_t count, int timeoutMs) const;
+  void clearTraffic();                                // forget both lists
+  // A frame appearing on a bus from some other node; it reaches the modules
+  // and, by the master's forwarding rule, the client.
+  void injectBusFrame(int bus, const SimFrame& frame);
+  // Background traffic: the frame appears on the bus every periodMs.
+  void addBusTraffic(int bus, const SimFrame& frame, int periodMs);
+  void clearBusTraffic();
+  // Bytes written to the client exactly as given (no faults, no framing).
+  void sendRawToClient(const std::vector<uint8_t>& bytes);
+
+  // ---- fault injection ---------------------------------------------------------
+  void setFaults(const SimFaults& faults);
+  SimFaults faults() const;
+  void dropNextReplies(int count);
+  void corruptNextReplies(SimCorruption kind, int count = 1);
+  void closeConnection();          // closes the client connection now
+  void closeMidFrame();            // writes half of the next frame, then closes
+  // While held, frames to the client wait in whole segments (after splitting
+  // and batching); releaseSegments(n) writes the next n, each in its own write.
+  void holdOutput(bool hold);
+  void releaseSegments(int count);
+  int pendingSegments() const;
+  bool waitForPendingSegments(int count, int timeoutMs) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> d_;
+};

@@ -1,0 +1,24 @@
+// What a simulated module may do on its bus: send frames, set timers, and
+// learn the time and the bus settings. The network implements it; a module
+// never sees the transport that carries its frames to the program.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "core/SimFrame.h"
+
+class SimModule;
+
+class ModuleHost {
+ public:
+  virtual ~ModuleHost() = default;
+  virtual int64_t nowUs() const = 0;
+  virtual uint32_t baseId() const = 0;
+  virtual uint8_t busBitRateCode(int bus) const = 0;
+  virtual int64_t rebootTimeUs() const = 0;
+  // Queues a frame for transmission on the module's bus after delayUs.
+  virtual void transmit(SimModule& from, const SimFrame& frame, int64_t delayUs) = 0;
+  // Calls fn after delayUs, unless the module has been removed by then.
+  virtual void startTimer(SimModule& module, int64_t delayUs, std::function<void(SimModule&)> fn) = 0;
+};

@@ -1,0 +1,45 @@
+// Per-node receive mailboxes: 128 nodes x 64 slots, no allocation. Each stored
+// frame gets the node's next sequence number; an empty slot has number 0, so a
+// full mailbox overwrites its oldest frame.
+#pragma once
+
+#include <cstdint>
+
+#include "bus/SpinLock.h"
+#include "core/CanMsg.h"
+
+class ReplyMailboxes {
+ public:
+  static constexpr int kNodes = 128;
+  static constexpr int kSlots = 64;
+
+  // Stores into the slot with the smallest sequence number (the first empty
+  // slot, else the oldest frame; ties go to the lowest index).
+  void store(int node, const CanMsg& msg);
+  // Takes the first non-empty slot in index order whose data[0] equals command.
+  bool fetch(int node, int command, CanMsg& out);
+  // Empties the slots with data[0] == command; a negative command empties all
+  // of them and restarts the node's numbering.
+  void flush(int node, int command);
+  // Empties every mailbox.
+  void clear();
+  // Frees every node lock (a lock left taken would block the node for good).
+  void releaseLocks();
+
+  // Frames stored for the node (for tests and diagnostics).
+  int count(int node);
+
+ private:
+  struct Slot {
+    CanMsg msg{};
+    uint64_t seq = 0;
+  };
+  struct Node {
+    Slot slots[kSlots];
+    uint64_t counter = 0;
+    SpinFlag lock;
+  };
+  static bool valid(int node) { return node >= 0 && node < kNodes; }
+
+  Node nodes_[kNodes];
+};

@@ -1,0 +1,38 @@
+// The live option table shared by the access functions and the INI file code.
+// Not for use outside the option code (and its tests).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/OptionTable.h"
+#include "core/Options.h"
+
+struct OptionSlot {
+  const OptionDef* def = nullptr;
+  int intValue = 0;
+  int32_t longValue = 0;
+  double doubleValue = 0.0;
+  // Text options: a buffer of fixed capacity (maximum length + 1), allocated
+  // once, so pointers handed out by Option_GetString stay valid.
+  std::vector<char> text;
+
+  int capacity() const { return int(text.size()); }
+  const char* textValue() const { return text.empty() ? "" : text.data(); }
+  // Copies text in when it fits (length < capacity); false otherwise.
+  bool assignText(const char* value, size_t length);
+  // Sets a number option from text the way defaults are converted.
+  void assignNumber(const char* value);
+};
+
+// The initialised table (Option_Init is called first).
+std::vector<OptionSlot>& Option_Slots();
+// Formats a message and hands it to the reporting callback, if any.
+void Option_Report(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The row whose name equals key ignoring ASCII case, or nullptr.
+OptionSlot* Option_FindNoCase(const std::string& key);
+
+// Test support: initialises the live table from other definitions (replacing
+// the program's table until Option_ResetForTest).
+int Option_InitFromDefinitionsForTest(const OptionDef* defs, OptionReportFn report);

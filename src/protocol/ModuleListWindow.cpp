@@ -1,0 +1,127 @@
+#include "protocol/ModuleListWindow.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "bus/EthMaster.h"
+#include "bus/Interface.h"
+#include "core/ErrorReport.h"
+#include "core/Options.h"
+#include "core/Shell.h"
+
+ModuleListWindow::ModuleListWindow(QWidget* parent) : QWidget(parent) {
+  setObjectName("DIALOG_MODULELIST");
+  auto* outer = new QVBoxLayout(this);
+
+  // Interface caption: the two labels stay centred in their box whether or not
+  // the bus selector row is shown.
+  auto* caption = new QWidget(this);
+  caption->setObjectName("interfaceCaption");
+  auto* captionLayout = new QVBoxLayout(caption);
+  captionLayout->setContentsMargins(0, 0, 0, 0);
+  captionLayout->addStretch(1);
+  interfaceLabel_ = new QLabel(caption);
+  interfaceLabel_->setObjectName("interfaceLabel");
+  QFont bold = interfaceLabel_->font();
+  bold.setBold(true);
+  interfaceLabel_->setFont(bold);
+  detailLabel_ = new QLabel(caption);
+  detailLabel_->setObjectName("interfaceDetailLabel");
+  captionLayout->addWidget(interfaceLabel_);
+  captionLayout->addWidget(detailLabel_);
+  auto* busRow = new QHBoxLayout;
+  busLabel_ = new QLabel("CAN bus:", caption);
+  busLabel_->setObjectName("canBusLabel");
+  busSelector_ = new QComboBox(caption);
+  busSelector_->setObjectName("canBusSelector");
+  busRow->addWidget(busLabel_);
+  busRow->addWidget(busSelector_);
+  busRow->addStretch(1);
+  captionLayout->addLayout(busRow);
+  captionLayout->addStretch(1);
+  caption->setFixedHeight(3 * fontMetrics().height() + 24);
+  outer->addWidget(caption);
+
+  auto* scanRow = new QHBoxLayout;
+  scanButton_ = new QPushButton("Scan Bus", this);
+  scanButton_->setObjectName("scanButton");
+  progress_ = new QProgressBar(this);
+  progress_->setObjectName("scanProgress");
+  progress_->setRange(0, 100);
+  progress_->setTextVisible(false);
+  rangeLabel_ = new QLabel(this);
+  rangeLabel_->setObjectName("scanRangeLabel");
+  scanRow->addWidget(scanButton_);
+  scanRow->addWidget(progress_, 1);
+  scanRow->addWidget(rangeLabel_);
+  outer->addLayout(scanRow);
+
+  list_ = new QTreeWidget(this);
+  list_->setObjectName("moduleListView");
+  list_->setColumnCount(2);
+  list_->setHeaderLabels({"CAN ID", "Name"});
+  list_->setRootIsDecorated(false);
+  list_->setUniformRowHeights(true);
+  list_->header()->setStretchLastSection(true);
+  list_->setColumnWidth(0, 70);
+  outer->addWidget(list_, 1);
+
+  searchButton_ = new QPushButton("Search", this);
+  searchButton_->setObjectName("searchButton");
+  auto* searchRow = new QHBoxLayout;
+  searchRow->addWidget(searchButton_);
+  searchRow->addStretch(1);
+  outer->addLayout(searchRow);
+
+  connect(scanButton_, &QPushButton::clicked, this, &ModuleListWindow::scanBusRequested);
+  connect(searchButton_, &QPushButton::clicked, this, &ModuleListWindow::searchRequested);
+  connect(busSelector_, &QComboBox::currentIndexChanged, this, &ModuleListWindow::onBusSelected);
+}
+
+void ModuleListWindow::updateControls() {
+  const bool active = InterfaceActive();
+  const bool scanning = ScanRunning();
+  scanButton_->setEnabled(active && !Busy());
+  scanButton_->setText(scanning ? "Cancel" : "Scan Bus");
+  progress_->setVisible(scanning);
+  searchButton_->setEnabled(active && !scanning && !Busy());
+
+  if (Option_GetInt("SCAN_FLASHMODE"))
+    rangeLabel_->setText("Scan range: all");
+  else
+    rangeLabel_->setText(QString::asprintf("Scan range:  %d - %d", Option_GetInt("SCAN_RANGE_START"),
+                                           Option_GetInt("SCAN_RANGE_STOP")));
+
+  interfaceLabel_->setText(active ? QString::fromUtf8(GetInterfaceName())
+                                  : QString("(No interface selected)"));
+  detailLabel_->setText(QString::fromUtf8(GetInterfaceDescription()));
+
+  const bool ethernet = GetInterfaceType() == kInterfaceEthernet;
+  busLabel_->setVisible(ethernet);
+  busSelector_->setVisible(ethernet);
+  if (ethernet) {
+    filling_ = true;
+    busSelector_->clear();
+    const int count = EthMaster_GetCanBusCount();
+    for (int bus = 0; bus < count; ++bus) busSelector_->addItem(QString::asprintf("%d", bus));
+    busSelector_->setCurrentIndex(EthMaster_GetCanBusNo());
+    busSelector_->setEnabled(count >= 2 && !scanning);
+    filling_ = false;
+  }
+}
+
+void ModuleListWindow::setProgress(int percent) { progress_->setValue(percent); }
+
+void ModuleListWindow::onBusSelected(int index) {
+  if (filling_ || index < 0) return;
+  EthMaster_SetCanBusNo(index);
+  Option_SetInt("ETHERNET_CANBUSNO", EthMaster_GetCanBusNo());
+  UpdateControls();
+}

@@ -1,0 +1,125 @@
+// Wire facts shared by the program and the module simulator: the module
+// protocol's identifiers, flags and command codes, and the bus master's TCP
+// port and control frames. Header only, no dependencies, so that the
+// simulator (which uses nothing else of the program) can include it.
+//
+// Everything lives in namespace Wire so that it can sit beside the program's
+// own protocol headers in one translation unit.
+#pragma once
+
+#include <cstdint>
+
+namespace Wire {
+
+// ---- module protocol frames ----------------------------------------------------
+// A module answers on identifier VORN_PROT_BASE_ID + node; node 0 is the
+// broadcast / search-mode address.
+inline constexpr uint32_t VORN_PROT_BASE_ID = 1664;  // 0x680, the default
+inline constexpr int VORN_PROT_MAX_NODE = 127;
+inline constexpr int VORN_PROT_REPLY_LEN = 8;
+
+// Command byte: bits 0..5 command code, bit 7 reply requested, bit 6
+// acknowledgement requested. An acknowledgement carries the command byte OR
+// VORN_ACK_FLAGS and has the request's length; a reply carries the code alone.
+inline constexpr uint8_t VORN_FLAG_REPLY = 0x80;
+inline constexpr uint8_t VORN_FLAG_ACK = 0x40;
+inline constexpr uint8_t VORN_ACK_FLAGS = 0xC0;
+inline constexpr uint8_t VORN_CODE_MASK = 0x3F;
+
+// ---- command codes (bits 0..5 of the command byte) -------------------------------
+inline constexpr uint8_t VORN_CODE_IDENTIFY = 0;            // 0x80
+inline constexpr uint8_t VORN_CODE_RESTART = 1;             // 0x01
+inline constexpr uint8_t VORN_CODE_SEARCH = 2;              // 0x82, to node 0
+inline constexpr uint8_t VORN_CODE_FLASH_LED = 4;           // 0x04
+inline constexpr uint8_t VORN_CODE_MODULE_INFO = 5;         // 0x85; 0x45 firmware status
+inline constexpr uint8_t VORN_CODE_SERIAL_NUMBER = 9;       // 0x09
+inline constexpr uint8_t VORN_CODE_BUS_PARAMS = 25;         // 0x99 read, 0x59 write
+inline constexpr uint8_t VORN_CODE_BLOCK_START = 27;        // 0x1B, 0x5B
+inline constexpr uint8_t VORN_CODE_BLOCK_DATA = 33;         // 0xA1, 0x61, 0x21
+inline constexpr uint8_t VORN_CODE_BLOCK_END = 34;          // 0x62, 0xA2
+inline constexpr uint8_t VORN_CODE_BLOCK_STATUS = 35;       // 0xA3
+inline constexpr uint8_t VORN_CODE_CODE_START = 36;         // 0xA4
+inline constexpr uint8_t VORN_CODE_SHIPPING_DATE = 37;      // 0xA5 read, 0x65 set
+inline constexpr uint8_t VORN_CODE_PROGRAMMING_DATE = 38;   // 0xA6 read, 0x66 set
+inline constexpr uint8_t VORN_CODE_BOOT_COMMAND = 44;       // 0xAC
+inline constexpr uint8_t VORN_CODE_SWITCHES = 51;           // 0xB3
+inline constexpr uint8_t VORN_CODE_OBJECT = 52;             // 0xB4 read, 0x74 write+ack, 0x34 write
+inline constexpr uint8_t VORN_CODE_BASE_CALIB = 53;         // 0xB5, 0x35
+inline constexpr uint8_t VORN_CODE_CALIB_DATA = 54;         // 0xB6, 0x76
+inline constexpr uint8_t VORN_CODE_LIN_PREPARE = 55;        // 0x37
+inline constexpr uint8_t VORN_CODE_LIN_FRAME = 56;          // 0xB8
+
+// ---- command bytes as the program sends them ------------------------------------
+inline constexpr uint8_t VORN_CMD_IDENTIFY = 0x80;
+inline constexpr uint8_t VORN_CMD_RESTART = 0x01;
+inline constexpr uint8_t VORN_CMD_SEARCH = 0x82;
+inline constexpr uint8_t VORN_CMD_FLASH_LED = 0x04;
+inline constexpr uint8_t VORN_CMD_MODULE_INFO = 0x85;
+inline constexpr uint8_t VORN_CMD_READ_BUS_PARAMS = 0x99;
+inline constexpr uint8_t VORN_CMD_WRITE_BUS_PARAMS = 0x59;
+inline constexpr uint8_t VORN_CMD_READ_SHIPPING_DATE = 0xA5;
+inline constexpr uint8_t VORN_CMD_SET_SHIPPING_DATE = 0x65;
+inline constexpr uint8_t VORN_CMD_READ_PROGRAMMING_DATE = 0xA6;
+inline constexpr uint8_t VORN_CMD_SET_PROGRAMMING_DATE = 0x66;
+inline constexpr uint8_t VORN_CMD_READ_SWITCHES = 0xB3;
+inline constexpr uint8_t VORN_CMD_OBJECT_READ = 0xB4;
+inline constexpr uint8_t VORN_CMD_OBJECT_WRITE_ACK = 0x74;
+inline constexpr uint8_t VORN_CMD_OBJECT_WRITE = 0x34;
+
+// Restart targets (byte 1 of the restart command).
+inline constexpr uint8_t VORN_RESTART_TO_BOOTLOADER = 0;
+inline constexpr uint8_t VORN_RESTART_TO_FIRMWARE = 255;
+inline constexpr uint8_t VORN_RESTART_SEARCH_TO_BOOTLOADER = 2;
+inline constexpr uint8_t VORN_RESTART_SEARCH_TO_FIRMWARE = 4;
+
+// Module state byte: bits 0..3 state number, bit 7 firmware running.
+inline constexpr uint8_t VORN_STATE_MASK = 0x0F;
+inline constexpr uint8_t VORN_STATE_FIRMWARE_RUNNING = 0x80;
+inline constexpr uint8_t VORN_STATE_BOOTUP = 0;
+inline constexpr uint8_t VORN_STATE_BOOTLOADER = 1;
+inline constexpr uint8_t VORN_STATE_SEARCH_MODE = 2;
+inline constexpr uint8_t VORN_STATE_PRE_OPERATIONAL = 3;
+inline constexpr uint8_t VORN_STATE_STOPPED = 4;
+inline constexpr uint8_t VORN_STATE_OPERATIONAL = 5;
+
+// Object read reply, byte 1: status flags.
+inline constexpr uint8_t VORN_OBJECT_WRITABLE = 0x01;
+inline constexpr uint8_t VORN_OBJECT_NOT_AVAILABLE = 0x80;
+
+// Bus-parameter reply, byte 2: the newer layout without a DIP switch choice.
+inline constexpr uint8_t VORN_BUS_PARAMS_FORMAT_NEW = 38;
+inline constexpr uint8_t VORN_BUS_PARAMS_NONE = 255;  // DIP value not available / EEPROM cleared
+
+// ---- bus master over TCP -----------------------------------------------------------
+inline constexpr uint16_t ETH_MASTER_DEFAULT_PORT = 1664;
+inline constexpr int ETH_MASTER_MAX_BUSES = 8;
+// Program to master: id (4, big-endian), bus nibble | length nibble, data.
+inline constexpr int ETH_MASTER_TX_HEADER = 5;
+// Master to program: time stamp (4), id (4), bus nibble | length nibble, data.
+inline constexpr int ETH_MASTER_RX_HEADER = 9;
+inline constexpr int CAN_MAX_DATA = 8;
+
+// Control frames: identifiers with bit 31 set, addressed to the master itself.
+inline constexpr uint32_t ETH_CTRL_FLAG = 0x80000000u;
+inline constexpr uint32_t ETH_CTRL_KEEPALIVE = 0x80000000u;     // no data, no reply
+inline constexpr uint32_t ETH_CTRL_BUS_COUNT = 0x80000001u;     // reply byte 0 = bus count
+inline constexpr uint32_t ETH_CTRL_BUS_BITRATE = 0x80000002u;   // reply byte 0 = bit-rate code of the bus in the nibble
+inline constexpr uint32_t ETH_CTRL_LOGGER_FORWARD = 0x80000003u;  // byte 0: 3 logger running, 0 not
+inline constexpr uint32_t ETH_CTRL_GET_RUN_STATE = 0x80000004u; // reply byte 0 = PLC run state
+inline constexpr uint32_t ETH_CTRL_SET_RUN_STATE = 0x80000005u; // byte 0: 1 start, 0 stop
+inline constexpr uint8_t ETH_LOGGER_FORWARD_ON = 3;
+
+// PLC run states.
+inline constexpr uint8_t ETH_RUN_STATE_RUN = 0;
+inline constexpr uint8_t ETH_RUN_STATE_STOP = 1;
+inline constexpr uint8_t ETH_RUN_STATE_STOP_DEBUG = 2;
+inline constexpr uint8_t ETH_RUN_STATE_RUN_DEBUG = 3;
+inline constexpr uint8_t ETH_RUN_STATE_RUN_DEBUG2 = 4;
+inline constexpr uint8_t ETH_RUN_STATE_UNKNOWN = 255;  // what a query without answer yields
+
+// Bit-rate codes of a bus: 0 = 10 kbit/s ... 7 = 1000 kbit/s.
+inline constexpr uint8_t CAN_BITRATE_CODE_COUNT = 8;
+inline constexpr uint8_t CAN_BITRATE_DEFAULT_CODE = 4;  // 125 kbit/s
+inline constexpr int32_t CAN_BITRATE_KBITS[8] = {10, 20, 50, 100, 125, 250, 500, 1000};
+
+}  // namespace Wire

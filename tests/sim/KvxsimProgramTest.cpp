@@ -1,0 +1,144 @@
+// The kvxsim program itself: serves the demo population on the port it
+// prints and stops cleanly on SIGTERM.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "RawClient.h"
+
+namespace {
+
+std::string ProgramPath() {
+  char buf[PATH_MAX] = {};
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return "";
+  std::string self(buf, size_t(n));
+  return self.substr(0, self.rfind('/') + 1) + "kvxsim";
+}
+
+// A running kvxsim with its standard output on a pipe.
+class Program {
+ public:
+  bool start(const std::vector<std::string>& args) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return false;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(pipeFds[1], 1);
+      ::dup2(pipeFds[1], 2);
+      ::close(pipeFds[0]);
+      std::vector<char*> argv;
+      std::string path = ProgramPath();
+      argv.push_back(path.data());
+      std::vector<std::string> copy = args;
+      for (std::string& a : copy) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(path.c_str(), argv.data());
+      ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    out_ = pipeFds[0];
+    return pid_ > 0;
+  }
+
+  // Reads output until `text` appears or timeoutMs passes.
+  bool waitFor(const std::string& text, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (output_.find(text) == std::string::npos) {
+      int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+      pollfd p{out_, POLLIN, 0};
+      if (left <= 0 || ::poll(&p, 1, left) <= 0) return false;
+      char buf[512];
+      ssize_t n = ::read(out_, buf, sizeof buf);
+      if (n <= 0) return output_.find(text) != std::string::npos;
+      output_.append(buf, size_t(n));
+    }
+    return true;
+  }
+
+  // Exit status after the output closes (the program ended), -1 on a time-out.
+  int wait(int timeoutMs) {
+    waitFor("\x01never", timeoutMs);  // drains until the pipe closes
+    int status = 0;
+    for (int i = 0; i < 100; ++i) {
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      pollfd none{-1, 0, 0};
+      ::poll(&none, 0, 5);
+    }
+    return -1;
+  }
+
+  ~Program() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) ::close(out_);
+  }
+
+  pid_t pid() const { return pid_; }
+  const std::string& output() const { return output_; }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string output_;
+};
+
+class KvxsimProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (::access(ProgramPath().c_str(), X_OK) != 0) GTEST_SKIP() << "kvxsim not built next to the tests";
+  }
+};
+
+TEST_F(KvxsimProgram, ServesTheDemoPopulationAndStopsOnSigterm) {
+  Program p;
+  ASSERT_TRUE(p.start({"--port", "0", "--reboot-ms", "5"}));
+  ASSERT_TRUE(p.waitFor("running", 5000)) << p.output();
+  int port = 0;
+  size_t at = p.output().find("127.0.0.1:");
+  ASSERT_NE(at, std::string::npos);
+  port = std::atoi(p.output().c_str() + at + 10);
+  ASSERT_GT(port, 0);
+  EXPECT_NE(p.output().find("node  20  type 133"), std::string::npos) << p.output();
+
+  RawClient c(port);
+  c.sendFrame(0x80000001, 0, {});
+  c.sendFrame(0x682, 1, {0x80});
+  auto f = c.readFrames(2, 2000);
+  ASSERT_EQ(f.size(), 2u);
+  EXPECT_EQ(f[0].frame, SimFrame(0x80000001, 0, {2}));
+  EXPECT_EQ(f[1].frame, SimFrame(0x682, 1, {0x00, 0x85, 0x10, 0x02, 0x00, 0x00, 0x00, 0x00}));
+
+  ASSERT_EQ(::kill(p.pid(), SIGTERM), 0);
+  EXPECT_EQ(p.wait(5000), 0);
+  EXPECT_NE(p.output().find("kvxsim: stopped (SIGTERM)"), std::string::npos);
+}
+
+TEST_F(KvxsimProgram, HelpAndBadPopulationFile) {
+  Program help;
+  ASSERT_TRUE(help.start({"--help"}));
+  EXPECT_EQ(help.wait(5000), 0);
+  EXPECT_NE(help.output().find("--bus-timing"), std::string::npos);
+
+  Program bad;
+  ASSERT_TRUE(bad.start({"/nonexistent/population.txt"}));
+  EXPECT_EQ(bad.wait(5000), 1);
+  EXPECT_NE(bad.output().find("cannot read '/nonexistent/population.txt'"), std::string::npos);
+}
+
+}  // namespace
