@@ -70,15 +70,15 @@ std::vector<uint8_t> FwImage_Pattern(size_t length, uint32_t seed) {
   return bytes;
 }
 
-std::vector<uint8_t> FwImage_FirmwareBytes(const FwImageSpec& spec) {
-  std::vector<uint8_t> code = FwImage_Pattern(spec.codeBytes, spec.seed);
-  if (spec.tableOffset && *spec.tableOffset < code.size()) {
-    std::vector<uint8_t> table = FwInfo_Table(spec.info);
-    size_t at = *spec.tableOffset;
+std::vector<uint8_t> FwImage_FirmwareBytes(const FwImageLayout& layout) {
+  std::vector<uint8_t> code = FwImage_Pattern(layout.codeBytes, layout.seed);
+  if (layout.tableOffset && *layout.tableOffset < code.size()) {
+    std::vector<uint8_t> table = FwInfo_Table(layout.info);
+    size_t at = *layout.tableOffset;
     size_t n = table.size() < code.size() - at ? table.size() : code.size() - at;
     memcpy(code.data() + at, table.data(), n);
   }
-  return spec.wordData ? FwImage_ToWordData(code) : code;
+  return layout.wordData ? FwImage_ToWordData(code) : code;
 }
 
 // ---- HEX text ---------------------------------------------------------------
@@ -183,8 +183,8 @@ HexImageBuilder& HexImageBuilder::addPattern(uint32_t address, size_t length, ui
   return add(address, FwImage_Pattern(length, seed));
 }
 
-HexImageBuilder& HexImageBuilder::addFirmware(const FwImageSpec& spec) {
-  return add(spec.address, FwImage_FirmwareBytes(spec));
+HexImageBuilder& HexImageBuilder::addFirmware(const FwImageLayout& layout) {
+  return add(layout.address, FwImage_FirmwareBytes(layout));
 }
 
 bool HexImageBuilder::poke(uint32_t address, const std::vector<uint8_t>& bytes) {

@@ -45,7 +45,7 @@ std::vector<uint8_t> FwInfo_Table(const FwInfoValues& values);
 std::vector<uint8_t> FwImage_ToWordData(const std::vector<uint8_t>& bytes);
 
 // A firmware block: pseudo-random code bytes with the info table inside.
-struct FwImageSpec {
+struct FwImageLayout {
   uint32_t address = 0x1000;  // byte address of the block in the image
   size_t codeBytes = 4096;    // useful bytes, before the word layout
   // Where the table starts among the useful bytes; table bytes beyond
@@ -79,7 +79,7 @@ class HexImageBuilder {
   HexImageBuilder& add(uint32_t address, std::vector<uint8_t> bytes);
   // Pseudo-random bytes (never containing the marker), for filler blocks.
   HexImageBuilder& addPattern(uint32_t address, size_t length, uint32_t seed);
-  HexImageBuilder& addFirmware(const FwImageSpec& spec);
+  HexImageBuilder& addFirmware(const FwImageLayout& layout);
   // Overwrites bytes of already added blocks; false when some byte is in none.
   bool poke(uint32_t address, const std::vector<uint8_t>& bytes);
 
@@ -92,6 +92,6 @@ class HexImageBuilder {
 };
 
 // The bytes of a firmware block as addFirmware lays them out.
-std::vector<uint8_t> FwImage_FirmwareBytes(const FwImageSpec& spec);
+std::vector<uint8_t> FwImage_FirmwareBytes(const FwImageLayout& layout);
 // Pseudo-random filler bytes.
 std::vector<uint8_t> FwImage_Pattern(size_t length, uint32_t seed);

@@ -1,6 +1,7 @@
 #include "bus/EthMaster.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -126,9 +127,15 @@ void linkDescribe(std::string& out) {
 }  // namespace
 
 const BusLink kEthMasterLink = {
-    EthMaster_Open,        EthMaster_Close,   EthMaster_Send,
-    linkReceive,           linkReset,         EthMaster_Descriptor,
-    EthMaster_ApplySettings, EthMaster_BitRate, linkDescribe,
+    .open = EthMaster_Open,
+    .close = EthMaster_Close,
+    .send = EthMaster_Send,
+    .receive = linkReceive,
+    .reset = linkReset,
+    .waitDescriptor = EthMaster_Descriptor,
+    .applySettings = EthMaster_ApplySettings,
+    .bitRate = EthMaster_BitRate,
+    .describe = linkDescribe,
 };
 
 // ---- link operations ---------------------------------------------------------

@@ -59,7 +59,7 @@ int EthMaster_GetCanBusCount();     // 0 until the first connection, then 1..8
 int EthMaster_GetBusBaudCode(int bus);  // 4 where the master did not answer; -1 outside 0..7
 // Set while the master answered its bus-count query on connecting.
 bool EthMaster_IsMasterAnswering();
-// The current bus's bit rate in bit/s and the one-line description.
+// The current bus's bit rate in bit/s (0 for an unknown code).
 int EthMaster_BitRate();
 
 // ---- hooks for the layers above ------------------------------------------------

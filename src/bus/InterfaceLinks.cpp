@@ -25,15 +25,15 @@ int openModbus() {
   return -1;
 }
 
-const BusLink kPcanUsbLink = {openPcanUsb, succeed, sendNothing, receiveNothing, doNothing,
-                              nullptr,     nullptr, nullptr,     nullptr};
-const BusLink kModbusLink = {openModbus, succeed, sendNothing, receiveNothing, doNothing,
-                             nullptr,    nullptr, nullptr,     nullptr};
+const BusLink kPcanUsbLink = {.open = openPcanUsb, .close = succeed, .send = sendNothing,
+                              .receive = receiveNothing, .reset = doNothing};
+const BusLink kModbusLink = {.open = openModbus, .close = succeed, .send = sendNothing,
+                             .receive = receiveNothing, .reset = doNothing};
 
 }  // namespace
 
-const BusLink kEmptyLink = {succeed, succeed, sendNothing, receiveNothing, doNothing,
-                            nullptr, nullptr, nullptr,     nullptr};
+const BusLink kEmptyLink = {.open = succeed, .close = succeed, .send = sendNothing,
+                            .receive = receiveNothing, .reset = doNothing};
 
 const BusLink* BuiltInLink(int type) {
   switch (type) {

@@ -22,13 +22,13 @@ struct BusLink {
   void (*reset)();
   // A descriptor that turns readable when input arrives (-1: none). Blocking
   // requests wait on it instead of spinning. May be null.
-  int (*waitDescriptor)();
+  int (*waitDescriptor)() = nullptr;
   // Takes the link's settings from the options. May be null.
-  void (*applySettings)();
+  void (*applySettings)() = nullptr;
   // Bit rate of the bus in bit/s. May be null (0).
-  int (*bitRate)();
+  int (*bitRate)() = nullptr;
   // One line for the main window. May be null (empty).
-  void (*describe)(std::string& out);
+  void (*describe)(std::string& out) = nullptr;
 };
 
 // The LIN adapter: every operation succeeds and no frame ever arrives.

@@ -80,7 +80,8 @@ struct ScriptedLink {
   static int rate() { return bitRate; }
   static void describe(std::string& out) { out = "scripted"; }
 
-  static constexpr BusLink link = {open, close, send, receive, reset, nullptr, nullptr, rate, describe};
+  static constexpr BusLink link = {.open = open, .close = close, .send = send, .receive = receive,
+                                   .reset = reset, .bitRate = rate, .describe = describe};
 };
 
 // Every bus test starts with the default options, no interface and the

@@ -44,12 +44,12 @@ TEST(FwInfoTableTest, ByteLayoutOfEveryEntry) {
 }
 
 TEST(FwInfoTableTest, WordLayoutKeepsTwoBytesOfEveryFour) {
-  FwImageSpec spec;
-  spec.codeBytes = 200;
-  spec.tableOffset = 20;
-  spec.wordData = true;
-  spec.info.moduleType = 0xABCD;
-  std::vector<uint8_t> image = FwImage_FirmwareBytes(spec);
+  FwImageLayout layout;
+  layout.codeBytes = 200;
+  layout.tableOffset = 20;
+  layout.wordData = true;
+  layout.info.moduleType = 0xABCD;
+  std::vector<uint8_t> image = FwImage_FirmwareBytes(layout);
   ASSERT_EQ(image.size(), 400u);
   // The marker entry starts at byte 40; its key characters sit at 0, 1, 4, 5, ...
   std::string key;
@@ -74,15 +74,15 @@ TEST(FwImageTest, MarkerOnlyWhereAsked) {
   auto holdsMarker = [](const std::vector<uint8_t>& bytes) {
     return AsText(bytes).find(kFwInfoMarker) != std::string::npos;
   };
-  FwImageSpec spec;
-  spec.codeBytes = 64 * 1024;
-  spec.tableOffset.reset();
+  FwImageLayout layout;
+  layout.codeBytes = 64 * 1024;
+  layout.tableOffset.reset();
   for (uint32_t seed = 1; seed < 20; seed++) {
-    spec.seed = seed;
-    EXPECT_FALSE(holdsMarker(FwImage_FirmwareBytes(spec)));
+    layout.seed = seed;
+    EXPECT_FALSE(holdsMarker(FwImage_FirmwareBytes(layout)));
   }
-  spec.tableOffset = 100;
-  EXPECT_TRUE(holdsMarker(FwImage_FirmwareBytes(spec)));
+  layout.tableOffset = 100;
+  EXPECT_TRUE(holdsMarker(FwImage_FirmwareBytes(layout)));
 }
 
 TEST(FwImageTest, PokeChangesBytesInsideBlocksOnly) {
@@ -128,7 +128,7 @@ TEST(FwImageHexTextTest, EveryShapeReadsIntoTheSameImage) {
       {"255 bytes, segment addresses", Shape(255, A::Segment, "\r\n", false, 0x5678)},
       {"32 bytes, segment addresses, LF", Shape(32, A::Segment, "\n", true)},
   };
-  FwImageSpec firmware;
+  FwImageLayout firmware;
   firmware.address = 0x0FC00;  // runs across the 64 KiB page
   firmware.codeBytes = 3000;
   HexImageBuilder b;
@@ -149,13 +149,13 @@ TEST(FwImageHexTextTest, EveryShapeReadsIntoTheSameImage) {
 TEST(FwImageHexTextTest, MarkerAtTheVeryEndOfASegment) {
   for (bool wordData : {false, true}) {
     SCOPED_TRACE(wordData ? "word data" : "byte data");
-    FwImageSpec spec;
-    spec.address = 0x2000;
-    spec.codeBytes = 1000;
-    spec.tableOffset = 1000 - 15;  // marker text ends with the segment, its NUL is cut off
-    spec.wordData = wordData;
+    FwImageLayout layout;
+    layout.address = 0x2000;
+    layout.codeBytes = 1000;
+    layout.tableOffset = 1000 - 15;  // marker text ends with the segment, its NUL is cut off
+    layout.wordData = wordData;
     HexImageBuilder b;
-    b.addFirmware(spec).addPattern(0x2000 + 4000, 64, 3);
+    b.addFirmware(layout).addPattern(0x2000 + 4000, 64, 3);
     HexTextReader r;
     ASSERT_TRUE(b.writeHexFile(r.path));
     ASSERT_EQ(HexFile_Read(r.image.out(), r.path), 0);
