@@ -385,6 +385,11 @@ void SimServer::addBusTraffic(int bus, const SimFrame& frame, int periodMs) {
   d_->network.addTraffic(bus, std::make_unique<PeriodicTraffic>(frame, int64_t(periodMs) * 1000), d_->nowUs());
 }
 
+void SimServer::addTrafficSource(int bus, std::unique_ptr<BusTrafficSource> source) {
+  WakingLock lock(d_->m, d_->wakeFn);
+  d_->network.addTraffic(bus, std::move(source), d_->nowUs());
+}
+
 void SimServer::clearBusTraffic() { std::lock_guard lock(d_->m); d_->network.clearTraffic(); }
 
 void SimServer::sendRawToClient(const std::vector<uint8_t>& bytes) {

@@ -34,6 +34,7 @@
 #include "module/SimModuleConfig.h"
 #include "population/Population.h"
 
+class BusTrafficSource;
 class SimModule;
 class SimNetwork;
 class BusMaster;
@@ -135,6 +136,9 @@ class SimServer {
   void injectBusFrame(int bus, const SimFrame& frame);
   // Background traffic: the frame appears on the bus every periodMs.
   void addBusTraffic(int bus, const SimFrame& frame, int periodMs);
+  // Background traffic from a source of its own (traffic/CanOpenTraffic.h);
+  // the server owns it. Nothing happens for a bus the master does not have.
+  void addTrafficSource(int bus, std::unique_ptr<BusTrafficSource> source);
   void clearBusTraffic();
   // Bytes written to the client exactly as given (no faults, no framing).
   void sendRawToClient(const std::vector<uint8_t>& bytes);

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "SimServer.h"
+#include "firmware/FirmwareTool.h"
+#include "traffic/CanOpenTraffic.h"
 #include "module/SimModule.h"
 #include "protocol/WireConstants.h"
 
@@ -28,11 +30,17 @@ void PrintHelp() {
       "  -t, --bus-timing     pace frames by their time on the wire at each bus's bit rate\n"
       "  -r, --reboot-ms MS   how long a restarted module stays silent (default 300)\n"
       "  -z, --zero-stamps    send time stamp 0 in every frame\n"
+      "      --traffic RATE   CANopen background traffic on every bus: RATE frames per\n"
+      "                       second, \"N%%\" of a full bus, or \"full\"\n"
+      "      --traffic-len N  every background frame has N (0..8) data bytes\n"
       "      --print-demo     print the demo population in the file format and exit\n"
       "      --check          read the population file, print what it holds and exit\n"
       "  -h, --help           this text\n"
       "\n"
-      "The population file format is described in docs/simulator.md.\n",
+      "The population file format is described in docs/simulator.md.\n"
+      "\n"
+      "kvxsim make-firmware [options] FILE.hex writes a test firmware image\n"
+      "(kvxsim make-firmware --help).\n",
       unsigned(Wire::ETH_MASTER_DEFAULT_PORT));
 }
 
@@ -62,14 +70,30 @@ bool ParseInt(const char* text, int lo, int hi, int& out) {
   return true;
 }
 
+// "--traffic" as frames per second on one bus: a number, "N%" of a full
+// bus, or "full". Negative when the text is not one of these.
+double TrafficRate(const std::string& text, uint8_t bitRateCode, int fixedLength) {
+  const double full = CanOpenTraffic_FullBusRate(
+      bitRateCode, fixedLength >= 0 ? double(fixedLength) : CanOpenTraffic_MixAverageLength());
+  if (text == "full") return full;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || value < 0) return -1;
+  if (*end == '%' && end[1] == '\0') return value > 100 ? -1 : full * value / 100.0;
+  return *end ? -1 : value;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "make-firmware") == 0) return FirmwareTool_Main(argc - 2, argv + 2);
   std::string address = "127.0.0.1";
   int port = Wire::ETH_MASTER_DEFAULT_PORT;
   int rebootMs = 300;
   bool silent = false, timing = false, zeroStamps = false, check = false;
   std::string file;
+  std::string traffic;
+  int trafficLength = -1;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](const char* what) -> const char* {
@@ -100,6 +124,17 @@ int main(int argc, char** argv) {
       timing = true;
     } else if (a == "-z" || a == "--zero-stamps") {
       zeroStamps = true;
+    } else if (a == "--traffic") {
+      traffic = value("a rate");
+      if (TrafficRate(traffic, 4, -1) < 0) {
+        std::fprintf(stderr, "kvxsim: the traffic rate must be frames per second, N%% or full\n");
+        return 2;
+      }
+    } else if (a == "--traffic-len") {
+      if (!ParseInt(value("a length"), 0, 8, trafficLength)) {
+        std::fprintf(stderr, "kvxsim: the traffic frame length must be 0..8\n");
+        return 2;
+      }
     } else if (a == "--print-demo") {
       std::fputs(SimPopulation::demoText(), stdout);
       return 0;
@@ -144,6 +179,15 @@ int main(int argc, char** argv) {
   server.setBusTiming(timing);
   server.setRebootTimeMs(rebootMs);
   server.setZeroTimeStamps(zeroStamps);
+  for (size_t bus = 0; !traffic.empty() && bus < population.busBitRates.size(); ++bus) {
+    CanOpenTrafficConfig config;
+    config.framesPerSecond = TrafficRate(traffic, population.busBitRates[bus], trafficLength);
+    config.fixedLength = trafficLength;
+    config.protocolBase = population.baseId;
+    config.seed = uint32_t(bus + 1);
+    server.addTrafficSource(int(bus), std::make_unique<CanOpenTraffic>(config));
+    std::printf("kvxsim: bus %zu: CANopen traffic, %.0f frames/s\n", bus, config.framesPerSecond);
+  }
   if (!server.start(address, port)) {
     std::fprintf(stderr, "kvxsim: %s\n", server.lastError().c_str());
     return 1;
@@ -157,6 +201,9 @@ int main(int argc, char** argv) {
   int sig = 0;
   sigwait(&signals, &sig);
   server.stop();
+  const SimServerStats stats = server.stats();
+  std::printf("kvxsim: %d frame(s) to the client, %d dropped, %d connection(s)\n", stats.framesToClient,
+              stats.droppedToClient, stats.connections);
   std::printf("kvxsim: stopped (%s)\n", sig == SIGINT ? "SIGINT" : "SIGTERM");
   return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "module/Bootloader.h"
+#include "module/IoChannels.h"
 #include "protocol/WireConstants.h"
 
 using namespace Wire;
@@ -38,7 +40,10 @@ SimModule::SimModule(int id, const SimModuleConfig& config)
     : id_(id), config_(config), node_(config.node), factoryNode_(config.node), state_(config.state) {
   for (const SimObject& object : config_.objects) objects_.set(object);
   config_.objects.clear();  // the dictionary is the one place that holds them now
+  bootloader_ = std::make_shared<Bootloader>(config_.cpu);
   InstallStandardCommands(*this);
+  InstallBootCommands(*this);
+  InstallIoCommands(*this);
   applyBusParameters(true);
   node_ = config.node;  // the configured node is what the module powers up with
 }
@@ -125,6 +130,7 @@ void SimModule::restart(bool firmware, bool keepSearchMode) {
   if (!host_ || rebooting_) return;
   rebooting_ = true;
   ++restarts_;
+  if (bootloader_->faults().neverReturnFromReset) return;  // stays silent for good
   host_->startTimer(*this, host_->rebootTimeUs(), [firmware, keepSearchMode](SimModule& m) {
     m.finishRestart(firmware, keepSearchMode);
   });
@@ -132,6 +138,7 @@ void SimModule::restart(bool firmware, bool keepSearchMode) {
 
 void SimModule::finishRestart(bool firmware, bool keepSearchMode) {
   rebooting_ = false;
+  bootloader_->onRestart();
   searchMode_ = searchMode_ && keepSearchMode;
   if (firmware && config_.firmwarePresent) {
     // The firmware comes up in the state the module was configured with.

@@ -11,11 +11,14 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 
 #include "core/SimFrame.h"
 #include "module/ModuleHost.h"
 #include "module/ObjectDictionary.h"
 #include "module/SimModuleConfig.h"
+
+class Bootloader;
 
 // A request as the module received it.
 struct ModuleRequest {
@@ -65,6 +68,11 @@ class SimModule {
   int rejectedWrites() const { return rejectedWrites_; }
 
   void setHandler(uint8_t code, Handler handler);
+  const Handler& handler(uint8_t code) const { return handlers_[code & 0x3F]; }
+
+  // Flash, EEPROM and block transfers (BootCommands.cpp).
+  Bootloader& bootloader() { return *bootloader_; }
+  const Bootloader& bootloader() const { return *bootloader_; }
 
   // The network attaches the module to itself when the module is added.
   void attach(ModuleHost* host) { host_ = host; }
@@ -106,8 +114,11 @@ class SimModule {
   int restarts_ = 0;
   int rejectedWrites_ = 0;
   ModuleHost* host_ = nullptr;
+  std::shared_ptr<Bootloader> bootloader_;
 };
 
 // The handlers every module has: identify, restart, search, LED flash,
 // module info, bus parameters, dates, switches and object access.
 void InstallStandardCommands(SimModule& module);
+// The bootloader's commands: firmware status, block transfers, code start, command key.
+void InstallBootCommands(SimModule& module);

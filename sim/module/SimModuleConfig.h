@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "module/SimIoConfig.h"
+
 // A date as the module protocol carries it in bytes 1..7 of a date reply.
 struct SimDate {
   uint8_t century = 0, year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -63,6 +65,7 @@ struct SimModuleConfig {
 
   int responseDelayUs = 0;      // time the module takes to answer a request
   std::vector<SimObject> objects;
+  SimIoConfig io;               // signals and calibration points of its I/O channels
 
   // A module whose switches and EEPROM agree with node and bus bit rate.
   static SimModuleConfig make(int bus, int node, uint32_t type, uint8_t busBitRateCode = 4);

@@ -1,5 +1,6 @@
-// The built-in demo population: eleven modules of different kinds on two
-// buses, written in the population file format (kvxsim --print-demo shows it).
+// The built-in demo population: fifteen modules of different kinds on two
+// buses, with channels of every kind, written in the population file format
+// (kvxsim --print-demo shows it).
 #include <cstdio>
 #include <cstdlib>
 
@@ -39,6 +40,12 @@ object 0x2190.2 uint8 ro 0
 object 0x6401.1 real32 ro 2.5
 object 0x6401.2 real32 ro -1.25
 module bus=0 node=5 type=48 hw=3 state=0x85 boot=2.0 fw=3.1 cpu=6 format=38 shipped=2022-03-21T08:00:00 name="room controller (newer bus parameters)"
+channels ai type=11 configs=0x0B00,0x0B03 count=1 value=0x6401.1
+signal ai 0 level=21.5 swing=0.4 period=60000 offset=0.001
+channels di type=0x1E configs=0x1E00 count=1 value=0x6000.1
+signal di 0 level=1 period=3000
+channels do type=0x1F configs=0x1E02 count=1 value=0x6200.1
+signal do 0 program period=2000
 module bus=0 node=7 type=17 hw=1 state=0x01 boot=1.1 fw=none cpu=2 name="digital output, no firmware (bootloader)"
 module bus=0 node=10 type=272 hw=1 state=0x85 boot=2.1 fw=1.0 cpu=6 format=38 name="gateway (type above 255)"
 module bus=0 node=12 type=99 hw=1 state=0x85 boot=1.0 fw=1.0 cpu=2 name="module of a type the program does not know"
@@ -55,8 +62,61 @@ object 0x311E.1 uint16 ro 0x1E07
 object 0x6000.1 uint8 ro 0x3C
 object 0x6200.1 uint8 rw 0x00
 module bus=1 node=4 type=64 hw=1 state=0x83 boot=1.4 fw=1.1 cpu=4 name="analog output, pre-operational"
+channels ao type=1 configs=0x0104,0x010C count=4 value=0x6411.1 aligned=1
+signal ao 1 gain=0.004 offset=-0.002
+calib 129 1.4 100 2 4000 -6
 module bus=1 node=9 type=24 hw=1 state=0x85 boot=1.0 fw=1.2 cpu=1 legacyid source=dip name="older panel (one-byte type, DIP switches)"
+channels di type=0x1E configs=0x1E07 count=1 value=0x6000.1
+signal di 0 level=0x01 period=800
+channels do type=0x1F configs=0x1E07 count=1 value=0x6200.1
 module bus=1 node=33 type=48 hw=3 state=0x84 boot=2.0 fw=3.0 cpu=6 format=38 name="room controller, stopped"
+channels ai type=11 configs=0x0B00,0x0B03 count=1 value=0x6401.1
+signal ai 0 level=19.8
+channels di type=0x1E configs=0x1E00 count=1 value=0x6000.1
+channels do type=0x1F configs=0x1E02 count=1 value=0x6200.1
+signal do 0 program period=2000
+module bus=1 node=40 type=30 hw=2 state=0x85 boot=2.0 fw=2.3 cpu=4 name="multifunction I/O: analog in and out, digital in and out"
+channels ai type=1 configs=0x0100,0x0104,0x0105,0x010C,0x0113 count=2 value=0x6401.1 config=1 aligned=1
+channels ai type=2 configs=0x0200,0x0201,0x0206,0x0207 count=1 value=0x6401.3 config=3
+channels ai type=5 configs=0x0501,0x0503 count=1 value=0x6401.4 config=1
+signal ai 0 level=4.2 swing=0.3 period=5000 offset=0.002 gain=-0.001
+signal ai 1 level=7.5
+signal ai 2 level=12
+signal ai 3 level=21.3 gain=0.002
+calib 0 1.4 100 -3 4000 5
+channels ao type=3 configs=0x0104,0x010C count=2 value=0x6411.1 aligned=1
+channels di type=0x1E configs=0x1E03 count=1 value=0x6000.1
+signal di 0 level=0x3 period=500
+channels do type=0x1F configs=0x1E03 count=1 value=0x6200.1
+module bus=1 node=41 type=29 hw=1 state=0x85 boot=2.0 fw=1.4 cpu=4 name="universal analog inputs in every encoding"
+channels ai type=1 configs=0x0108,0x010D,0x0111 count=1 value=0x6401.1 aligned=1
+channels ai type=2 configs=0x0204,0x0208 count=1 value=0x6401.2 config=1
+channels ai type=6 configs=0x0600,0x0603 count=1 value=0x6401.3 config=1
+channels ai type=8 configs=0x0800,0x0801 count=1 value=0x6401.4
+channels ai type=14 configs=0x0E00 count=1 value=0x6401.5
+channels ai type=9 configs=0x0900,0x0904,0x0906 count=1 value=0x6401.6 config=1
+channels ai type=10 configs=0x0A00,0x0A01,0x0A02 count=1 value=0x6401.7 config=1
+channels ai type=12 configs=0x0C00,0x0C01,0x0C02 count=1 value=0x6401.8 config=1
+signal ai 0 level=3.3 offset=0.003
+signal ai 1 level=-1.5 swing=0.5 period=8000
+signal ai 2 level=22.4 gain=0.01
+signal ai 3 level=45
+signal ai 4 level=18.2
+signal ai 5 level=-40
+signal ai 6 level=12.5 swing=2 period=10000
+signal ai 7 level=63
+module bus=1 node=42 type=44 hw=1 state=0x85 boot=2.0 fw=1.0 cpu=4 name="16 digital channels, outputs driven by its program"
+channels di type=0x1E configs=0x1E07 count=2 value=0x6000.1
+signal di 0 level=0x81 period=400
+signal di 1 level=0x0F period=1500
+channels do type=0x1F configs=0x1E07 count=2 value=0x6200.1
+signal do 0 program period=300
+module bus=1 node=43 type=50 hw=1 state=0x85 boot=1.0 fw=1.1 cpu=4 name="lambda probe: oxygen, lambda and a 0..10 V output"
+channels ai type=19 configs=0x1300,0x1301 count=1 value=0x6401.1
+channels ai type=20 configs=0x1400 count=1 value=0x6401.2
+signal ai 0 level=4.8 swing=0.2 period=7000
+signal ai 1 level=1.25
+channels ao type=16 configs=0x1000,0x1001,0x1002,0x1003,0x1004,0x1005 count=1 value=0x6411.1 config=2
 )POP";
 }
 

@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "population/IoStatements.h"
 #include "protocol/WireConstants.h"
 
 namespace {
@@ -213,6 +214,7 @@ class Parser {
   bool module(const std::vector<std::string>& w);
   bool moduleKey(SimModuleConfig& m, const std::string& key, const std::string& value);
   bool object(const std::vector<std::string>& w);
+  bool ioStatement(const std::vector<std::string>& w);
 
   SimPopulation& out_;
   std::string& error_;
@@ -242,6 +244,8 @@ bool Parser::run(const std::string& text) {
         if (pass == 2) ok = module(w);
       } else if (keyword == "object") {
         if (pass == 2) ok = object(w);
+      } else if (IoStatement_Is(keyword)) {
+        if (pass == 2) ok = ioStatement(w);
       } else {
         return fail("unknown statement '" + w[0] + "'");
       }
@@ -407,6 +411,14 @@ bool Parser::object(const std::vector<std::string>& w) {
   return true;
 }
 
+// channels, signal, calib: I/O of the module on the line before.
+bool Parser::ioStatement(const std::vector<std::string>& w) {
+  if (out_.modules.empty()) return fail(w[0] + " before any module");
+  std::string why;
+  if (!IoStatement_Apply(w, out_.modules.back(), why)) return fail(why);
+  return true;
+}
+
 std::string Hex(unsigned v, int digits) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "0x%0*X", digits, v);
@@ -504,6 +516,7 @@ std::string SimPopulation::format() const {
       if (ob.statusBits) o << " status=" << Hex(ob.statusBits, 2);
       o << "\n";
     }
+    o << IoStatement_Format(m);
   }
   return o.str();
 }

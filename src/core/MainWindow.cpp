@@ -14,8 +14,15 @@
 #include "core/ErrorReport.h"
 #include "core/Options.h"
 #include "core/Shell.h"
+#include "logger/LoggerDialog.h"
+#include "module/InfoFields.h"
+#include "module/ModuleDialog.h"
+#include "module/ModuleInfoDialog.h"
+#include "protocol/ModuleList.h"
 #include "protocol/ModuleListWindow.h"
+#include "protocol/NodeId.h"
 #include "protocol/PlcDialog.h"
+#include "protocol/StatusDialog.h"
 #include "ui/QtUi.h"
 
 namespace {
@@ -36,6 +43,7 @@ MainWindow::MainWindow(QtUi* ui, QWidget* parent) : QMainWindow(parent), ui_(ui)
   moduleList_ = new ModuleListWindow(this);
   moduleList_->setObjectName("moduleList");
   setCentralWidget(moduleList_);
+  ModuleList_Create();
   statusLabel_ = new QLabel(this);
   statusLabel_->setObjectName("statusText");
   statusBar()->setObjectName("statusBar");
@@ -47,6 +55,8 @@ MainWindow::MainWindow(QtUi* ui, QWidget* parent) : QMainWindow(parent), ui_(ui)
   buildMenu();
   connect(moduleList_, &ModuleListWindow::scanBusRequested, this, &MainWindow::scanBusCommand);
   connect(moduleList_, &ModuleListWindow::searchRequested, this, &MainWindow::searchCommand);
+  connect(this, &MainWindow::scanBusCommand, moduleList_, &ModuleListWindow::scanBus);
+  connect(this, &MainWindow::searchCommand, moduleList_, &ModuleListWindow::search);
   Shell_SetUpdateControlsHook([this] { updateControls(); });
   keepAlive_.setCallback([this] { keepAliveTick(); });
   keepAlive_.start(Option_GetInt("TCPKEEPALIVE_SEND_INTERVAL_MS"));
@@ -96,17 +106,25 @@ void MainWindow::buildMenu() {
 
   QMenu* module = menuBar()->addMenu("Module");
   module->setObjectName("menuModule");
-  addAction(module, "Close all windows", "actionCloseAll");
-  addAction(module, "&Clear List", "actionClearList");
-  addAction(module, "Module Status...", "actionModuleStatus");
+  connect(addAction(module, "Close all windows", "actionCloseAll"), &QAction::triggered, this,
+          [] { ModuleList_CloseAllDialogs(); });
+  connect(addAction(module, "&Clear List", "actionClearList"), &QAction::triggered, this,
+          [] { ModuleList_Clear(); });
+  connect(addAction(module, "Module Status...", "actionModuleStatus"), &QAction::triggered, this,
+          [this] { StatusDialog_Open(this); });
   addAction(module, "Multi Update...", "actionMultiUpdate");
   addAction(module, "Serial Number...", "actionSerialNumber");
-  addAction(module, "Set Shipping Date...", "actionShippingDate");
-  addAction(module, "Reset Node IDs to  DIP...", "actionResetNodeIds");
+  connect(addAction(module, "Set Shipping Date...", "actionShippingDate"), &QAction::triggered, this,
+          [] {
+            if (FactoryMode()) ShippingDate_SetAll();
+          });
+  connect(addAction(module, "Reset Node IDs to  DIP...", "actionResetNodeIds"),
+          &QAction::triggered, this, [] { ResetAllNodeIds_Command(); });
 
   QMenu* extras = menuBar()->addMenu("&Extras");
   extras->setObjectName("menuExtras");
-  addAction(extras, "CAN Logger...", "actionCanLogger");
+  connect(addAction(extras, "CAN Logger...", "actionCanLogger"), &QAction::triggered, this,
+          [this] { Logger_Open(this); });
   connect(addAction(extras, "PLC Start/Stop...", "actionPlc"), &QAction::triggered, this,
           [this] { PlcDialog_Open(this); });
   addAction(extras, "&Settings...", "actionSettings");
@@ -114,15 +132,16 @@ void MainWindow::buildMenu() {
   // Qt styles place menus left to right; the help menu goes last.
   QMenu* help = menuBar()->addMenu("&Help");
   help->setObjectName("menuHelp");
-  addAction(help, "KVX 700 Modules...", "actionModuleCatalogue");
+  connect(addAction(help, "KVX 700 Modules...", "actionModuleCatalogue"), &QAction::triggered, this,
+          [this] { ModuleInfoDialog_Show(this); });
+  // The module list opens, re-creates and closes module dialogs through these.
+  ModuleDialog_InstallListHooks();
   connect(addAction(help, "&About...", "actionAbout"), &QAction::triggered, this,
           &MainWindow::showAbout);
 
   // Commands whose windows come with later parts of the program stay disabled
   // rather than doing nothing when chosen.
-  for (const char* name : {"actionCloseAll", "actionClearList", "actionModuleStatus",
-                           "actionMultiUpdate", "actionSerialNumber", "actionShippingDate", "actionResetNodeIds",
-                           "actionCanLogger", "actionSettings", "actionModuleCatalogue"}) {
+  for (const char* name : {"actionMultiUpdate", "actionSerialNumber", "actionSettings"}) {
     action(name)->setEnabled(false);
   }
 }

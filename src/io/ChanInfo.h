@@ -7,9 +7,17 @@
 
 #include "io/ChanType.h"
 
+struct ModuleRec;
+
 constexpr int CHANINFO_MAX_CHANNELS = 32;
 constexpr int CHANINFO_MAX_CONFIG_LISTS = 16;  // distinct channel types per read
 constexpr int CHANINFO_MAX_CONFIGS = 16;       // configurations per type
+
+// Which channels a read describes (the info type).
+constexpr int CHANINFO_ANALOG_IN = 1;
+constexpr int CHANINFO_ANALOG_OUT = 2;
+constexpr int CHANINFO_DIGITAL_IN = 3;
+constexpr int CHANINFO_DIGITAL_OUT = 4;
 
 // Configuration number that marks a channel as switched off.
 constexpr int CHANINFO_CONFIG_OFF = 99;
@@ -72,3 +80,12 @@ inline int ChanInfo_ActiveCode(const ChanInfo& info, int channel) {
   }
   return ChanInfo_ConfigCode(info, channel, info.channels[channel].configInUse);
 }
+
+// Reads the module's description of one group of channels (info type 1..4)
+// from its object directory into `info`: the channels with their value
+// objects, configuration numbers and alignment flags (analog channels only),
+// and one configuration list per channel type. On success the channel count
+// is set and the current channel is 0; when a request fails (reported by the
+// module protocol) or the module lists a 17th channel type, `info` is left as
+// it was, so the caller's channel count of 0 stands.
+void ChanInfo_GetChannelInfo(const ModuleRec& module, ChanInfo& info, int infoType);

@@ -47,7 +47,14 @@ struct ModuleListHooks {
   // Set the node column header ("CAN ID", "LIN ID", "Modbus ID").
   void (*setHeader)(const char* text) = nullptr;
 };
+// Replaces all hooks.
 void ModuleList_SetHooks(const ModuleListHooks& hooks);
+// Replaces only the list window's hooks (linesChanged, selectLine, setHeader).
+void ModuleList_SetViewHooks(const ModuleListHooks& hooks);
+// Replaces only the module dialog's hooks (openDialog, closeDialog).
+void ModuleList_SetDialogHooks(const ModuleListHooks& hooks);
+// Brings rec's open dialog to the front (installed by the module dialog).
+void ModuleList_SetActivateHook(void (*activateDialog)(ModuleRec* rec));
 
 // Frees all records (program start).
 void ModuleList_Create();
@@ -70,6 +77,11 @@ void ModuleList_DialogClosed(void* dialog);
 void ModuleList_DialogActivated(void* dialog);
 // Status bar text for a module.
 void ModuleList_ShowStatus(const ModuleRec* rec);
+// A double click on a line: brings the module's dialog to the front, or opens
+// it when it has none; then shows the status text.
+void ModuleList_OpenDialog(ModuleRec* rec);
+// Sets the node column header for the active interface (each scan starts so).
+void ModuleList_UpdateHeader();
 // " %d\t%hs" (node, order code), " -\t..." for node 0, "(unknown)" for unknown types.
 std::string ModuleList_LineText(const ModuleRec* rec);
 // "%hs ID" with the bus name of the active interface.

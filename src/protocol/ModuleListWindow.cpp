@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -15,6 +16,24 @@
 #include "core/ErrorReport.h"
 #include "core/Options.h"
 #include "core/Shell.h"
+#include "protocol/BusScan.h"
+#include "protocol/ModuleList.h"
+#include "protocol/SearchDialog.h"
+
+namespace {
+// The one module list window; the module list's hooks reach it through here.
+QPointer<ModuleListWindow> g_window;
+
+void hookLinesChanged() {
+  if (g_window) g_window->rebuildLines();
+}
+void hookSelectLine(int listIndex) {
+  if (g_window) g_window->selectLine(listIndex);
+}
+void hookSetHeader(const char* text) {
+  if (g_window) g_window->setHeader(QString::fromUtf8(text));
+}
+}  // namespace
 
 ModuleListWindow::ModuleListWindow(QWidget* parent) : QWidget(parent) {
   setObjectName("DIALOG_MODULELIST");
@@ -66,9 +85,10 @@ ModuleListWindow::ModuleListWindow(QWidget* parent) : QWidget(parent) {
   list_ = new QTreeWidget(this);
   list_->setObjectName("moduleListView");
   list_->setColumnCount(2);
-  list_->setHeaderLabels({"CAN ID", "Name"});
+  list_->setHeaderLabels({"CAN ID", "Name"});  // set for the active bus at each scan
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->header()->setStretchLastSection(true);
   list_->setColumnWidth(0, 70);
   outer->addWidget(list_, 1);
@@ -83,6 +103,24 @@ ModuleListWindow::ModuleListWindow(QWidget* parent) : QWidget(parent) {
   connect(scanButton_, &QPushButton::clicked, this, &ModuleListWindow::scanBusRequested);
   connect(searchButton_, &QPushButton::clicked, this, &ModuleListWindow::searchRequested);
   connect(busSelector_, &QComboBox::currentIndexChanged, this, &ModuleListWindow::onBusSelected);
+  connect(list_, &QTreeWidget::itemSelectionChanged, this, &ModuleListWindow::onSelectionChanged);
+  connect(list_, &QTreeWidget::itemDoubleClicked, this, &ModuleListWindow::onDoubleClicked);
+
+  g_window = this;
+  ModuleListHooks hooks;
+  hooks.linesChanged = hookLinesChanged;
+  hooks.selectLine = hookSelectLine;
+  hooks.setHeader = hookSetHeader;
+  ModuleList_SetViewHooks(hooks);
+  BusScan_SetProgressHook([this](int percent) { setProgress(percent); });
+  rebuildLines();
+}
+
+ModuleListWindow::~ModuleListWindow() {
+  if (g_window == this) {
+    ModuleList_SetViewHooks(ModuleListHooks{});
+    BusScan_SetProgressHook(nullptr);
+  }
 }
 
 void ModuleListWindow::updateControls() {
@@ -118,6 +156,48 @@ void ModuleListWindow::updateControls() {
 }
 
 void ModuleListWindow::setProgress(int percent) { progress_->setValue(percent); }
+
+void ModuleListWindow::scanBus() { BusScan_Command(); }
+
+void ModuleListWindow::search() {
+  ClearStatusText();
+  ModuleList_Clear();
+  SearchDialog_Open(this);
+}
+
+void ModuleListWindow::rebuildLines() {
+  // Redrawing is no selection by the user: no status text for it.
+  const QSignalBlocker blocker(list_);
+  const int selected = list_->indexOfTopLevelItem(list_->currentItem());
+  list_->clear();
+  for (ModuleRec* rec = ModuleList_Next(nullptr); rec; rec = ModuleList_Next(rec)) {
+    const QString line = QString::fromStdString(ModuleList_LineText(rec));
+    const int tab = line.indexOf('\t');
+    auto* item = new QTreeWidgetItem(list_);
+    item->setText(0, line.left(tab));
+    item->setText(1, line.mid(tab + 1));
+  }
+  if (selected >= 0 && selected < list_->topLevelItemCount())
+    list_->setCurrentItem(list_->topLevelItem(selected));
+}
+
+void ModuleListWindow::selectLine(int listIndex) {
+  const QSignalBlocker blocker(list_);
+  if (listIndex >= 0 && listIndex < list_->topLevelItemCount())
+    list_->setCurrentItem(list_->topLevelItem(listIndex));
+  else
+    list_->setCurrentItem(nullptr);
+}
+
+void ModuleListWindow::setHeader(const QString& text) { list_->headerItem()->setText(0, text); }
+
+void ModuleListWindow::onSelectionChanged() {
+  ModuleList_ShowStatus(ModuleList_AtLine(list_->indexOfTopLevelItem(list_->currentItem())));
+}
+
+void ModuleListWindow::onDoubleClicked() {
+  ModuleList_OpenDialog(ModuleList_AtLine(list_->indexOfTopLevelItem(list_->currentItem())));
+}
 
 void ModuleListWindow::onBusSelected(int index) {
   if (filling_ || index < 0) return;

@@ -1,6 +1,7 @@
 // The module list: the main window's working area with the interface caption,
 // the Scan Bus button, scan progress and range, the list of modules found and
-// the Search button.
+// the Search button. It shows the lines of the module list and forwards the
+// Scan Bus and Search commands to the scan and the search dialog.
 #pragma once
 
 #include <QWidget>
@@ -15,6 +16,7 @@ class ModuleListWindow : public QWidget {
   Q_OBJECT
  public:
   explicit ModuleListWindow(QWidget* parent = nullptr);
+  ~ModuleListWindow() override;
 
   // Control states from the interface and the scan/busy flags.
   void updateControls();
@@ -24,12 +26,23 @@ class ModuleListWindow : public QWidget {
   QTreeWidget* list() const { return list_; }
   void setProgress(int percent);
 
+  // The Scan Bus command: starts a scan, or cancels the running one.
+  void scanBus();
+  // The Search command: clears the status bar and the list, then searches.
+  void search();
+  // Redraws every line from the module list, keeping the selected line.
+  void rebuildLines();
+  void selectLine(int listIndex);
+  void setHeader(const QString& text);
+
  signals:
   void scanBusRequested();
   void searchRequested();
 
  private:
   void onBusSelected(int index);
+  void onSelectionChanged();
+  void onDoubleClicked();
 
   QLabel* interfaceLabel_;
   QLabel* detailLabel_;

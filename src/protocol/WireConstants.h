@@ -86,6 +86,54 @@ inline constexpr uint8_t VORN_STATE_OPERATIONAL = 5;
 inline constexpr uint8_t VORN_OBJECT_WRITABLE = 0x01;
 inline constexpr uint8_t VORN_OBJECT_NOT_AVAILABLE = 0x80;
 
+// ---- bootloader ---------------------------------------------------------------------
+// Block transfers: start (byte 1 memory type, bytes 4..7 address, most
+// significant first), read seven bytes, write seven bytes, write the last 0..6
+// bytes / end of block (byte 1 = count), status. The status reply and the
+// end-of-block reply carry the bootloader error code in byte 1, the check mode
+// in byte 5 and the check value in bytes 6, 7 (high, low).
+inline constexpr uint8_t VORN_CMD_FIRMWARE_STATUS = 0x45;  // byte 7: 0 invalidate, 1 validate
+inline constexpr uint8_t VORN_CMD_BLOCK_START = 0x1B;
+inline constexpr uint8_t VORN_CMD_BLOCK_START_ACK = 0x5B;
+inline constexpr uint8_t VORN_CMD_BLOCK_READ = 0xA1;
+inline constexpr uint8_t VORN_CMD_BLOCK_WRITE = 0x21;
+inline constexpr uint8_t VORN_CMD_BLOCK_WRITE_ACK = 0x61;
+inline constexpr uint8_t VORN_CMD_BLOCK_WRITE_LAST = 0x62;
+inline constexpr uint8_t VORN_CMD_BLOCK_END = 0xA2;
+inline constexpr uint8_t VORN_CMD_BLOCK_STATUS = 0xA3;
+inline constexpr uint8_t VORN_CMD_READ_CODE_START = 0xA4;  // reply bytes 4..7, most significant first
+inline constexpr uint8_t VORN_CMD_BOOT_COMMAND = 0xAC;     // bytes 1..4: the command key
+
+inline constexpr uint8_t VORN_MEMORY_FLASH = 0;
+inline constexpr uint8_t VORN_MEMORY_EEPROM = 1;
+
+// Check mode 11: the check value is the ones' complement of the low 16 bits of
+// the sum of the bytes written since the transfer started; any other mode:
+// the low 16 bits of their count.
+inline constexpr uint8_t VORN_CHECK_MODE_SUM = 11;
+
+// The key that the dsPIC bootloaders expect with the bootloader command that
+// completes an upload: four ASCII letters, sent in this order.
+inline constexpr uint8_t VORN_BOOT_KEY[4] = {'F', 'W', 'O', 'K'};
+
+// Bootloader error codes (status reply byte 1).
+inline constexpr uint8_t VORN_BOOT_OK = 0;
+inline constexpr uint8_t VORN_BOOT_ERR_PARAMETER = 1;
+inline constexpr uint8_t VORN_BOOT_ERR_BUFFER_OVERFLOW = 2;
+inline constexpr uint8_t VORN_BOOT_ERR_ALIGNMENT = 3;
+inline constexpr uint8_t VORN_BOOT_ERR_CODE_START = 4;
+inline constexpr uint8_t VORN_BOOT_ERR_ADDRESS_OVERFLOW = 5;
+inline constexpr uint8_t VORN_BOOT_ERR_BUFFER_EMPTY = 6;
+inline constexpr uint8_t VORN_BOOT_ERR_COMMAND_KEY = 7;
+inline constexpr uint8_t VORN_BOOT_ERR_ADDRESS_GAP = 8;
+
+// Processor type codes (module info reply, byte 6).
+inline constexpr uint8_t VORN_CPU_PIC18F = 1;
+inline constexpr uint8_t VORN_CPU_DSPIC30F = 2;
+inline constexpr uint8_t VORN_CPU_AT8051 = 3;
+inline constexpr uint8_t VORN_CPU_DSPIC33F = 4;
+inline constexpr uint8_t VORN_CPU_SAMC21 = 6;
+
 // Bus-parameter reply, byte 2: the newer layout without a DIP switch choice.
 inline constexpr uint8_t VORN_BUS_PARAMS_FORMAT_NEW = 38;
 inline constexpr uint8_t VORN_BUS_PARAMS_NONE = 255;  // DIP value not available / EEPROM cleared

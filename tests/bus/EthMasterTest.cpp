@@ -328,20 +328,6 @@ TEST_F(EthMasterTest, APeerThatClosesGivesItsTextAndTheInterfaceCanBeReopened) {
   EXPECT_EQ(PollReceive(), 0);
 }
 
-TEST_F(EthMasterTest, APeerThatClosesMidFrameGivesTheSameText) {
-  master.baudCodes = {4};
-  startMaster();
-  openEthernet();
-  ASSERT_TRUE(master.send(Bytes{0, 0, 0, 1, 0, 0}));
-  master.closeClient();
-  awaitInput();
-  CanMsg m;
-  int got = 1;
-  EXPECT_EQ(EthMaster_Receive(m, got), -1);
-  EXPECT_EQ(got, 0);
-  EXPECT_STREQ(GetInterfaceError(), "Server closed connection, socket error #0");
-}
-
 TEST_F(EthMasterTest, GarbageNeverOverrunsAndTheLayerStaysUsable) {
   master.busCount = 1;
   master.baudCodes = {4};
@@ -481,35 +467,6 @@ TEST_F(EthMasterTest, SendingWithoutAConnectionFails) {
 }
 
 // ---- requests through the interface layer ------------------------------------------
-
-TEST_F(EthMasterTest, RequestReplyOverTheMaster) {
-  master.baudCodes = {4};
-  master.moduleResponder = [](const FakeMaster::ClientFrame& f) {
-    return MasterFrame(0x690, f.bus, {5, 0xEE}) +  // another node's traffic first
-           MasterFrame(f.id, f.bus, {uint8_t(f.data[0] & 0x3F), 0x81, 1, 2, 3, 4, 5, 0});
-  };
-  startMaster();
-  openEthernet();
-  for (int i = 0; i < 20; ++i) {
-    CanMsg m = Frame(0x68A, {0x85});
-    ASSERT_EQ(RequestReply(0x68A, 5, m), 0) << GetInterfaceError();
-    EXPECT_EQ(m.len, 8u);
-    EXPECT_EQ(m.data[1], 0x81u);
-    EXPECT_EQ(m.data[6], 5u);
-  }
-}
-
-TEST_F(EthMasterTest, AStaleReplyOnTheWireDoesNotAnswerTheNextRequest) {
-  master.baudCodes = {4};
-  startMaster();
-  openEthernet();
-  ASSERT_TRUE(master.send(MasterFrame(0x68A, 0, {5, 0x99})));
-  awaitInput();
-  Option_SetInt("MSGREQUEST_TIMEOUT_MS", 30);
-  CanMsg m = Frame(0x68A, {0x85});
-  EXPECT_EQ(RequestReply(0x68A, 5, m), -1);
-  EXPECT_STREQ(GetInterfaceError(), "Module timeout");
-}
 
 TEST_F(EthMasterTest, ASilentModuleTimesOutAfterTheOptionsTimeInRealTime) {
   master.baudCodes = {4};

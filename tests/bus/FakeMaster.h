@@ -1,13 +1,12 @@
 // A bus master for link tests with exact control over the bytes: it listens on
-// an ephemeral loopback port, answers the control queries as configured, can
-// answer module requests, and lets the test write any bytes to the client.
+// an ephemeral loopback port, answers the control queries as configured and
+// lets the test write any bytes to the client.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -49,8 +48,6 @@ class FakeMaster {
   std::vector<int> baudCodes;      // answers to 0x80000002 per bus; missing = no answer
   int runState = 0;                // answer to 0x80000004; -1 = no answer
   Bytes beforeRunStateReply;       // written just before the run-state answer
-  // Answers a module request (identifier below bit 29) with the frames returned.
-  std::function<Bytes(const ClientFrame&)> moduleResponder;
 
   FakeMaster() = default;
   ~FakeMaster() { stop(); }
@@ -167,7 +164,6 @@ class FakeMaster {
         return runState < 0 ? Bytes{}
                             : beforeRunStateReply + MasterFrame(f.id, f.bus, {uint8_t(runState)});
       default:
-        if (!(f.id & 0xE0000000u) && moduleResponder) return moduleResponder(f);
         return {};
     }
   }

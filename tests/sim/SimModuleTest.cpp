@@ -305,7 +305,7 @@ TEST_F(ModuleBus, HandlerTableCanBeExtendedPerModule) {
     if (rq.wantsReply) m.reply(rq, {7});
   });
   EXPECT_EQ(ask(kBase + 5, {0xA3}), std::vector<SimFrame>{F(kBase + 5, {0x23, 7, 0, 0, 0, 0, 0, 0})});
-  EXPECT_TRUE(ask(kBase + 5, {0xA4}).empty());  // no handler: silence
+  EXPECT_TRUE(ask(kBase + 5, {0xBE}).empty());  // no handler: silence
 }
 
 TEST_F(ModuleBus, ResponseDelayAndRemovedModules) {

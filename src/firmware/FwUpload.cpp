@@ -1,0 +1,376 @@
+#include "firmware/FwUpload.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <initializer_list>
+#include <limits>
+#include <vector>
+
+#include "core/ErrorReport.h"
+#include "core/Options.h"
+#include "core/Shell.h"
+#include "core/WideText.h"
+#include "firmware/FwUploadCpu.h"
+#include "firmware/HexFile.h"
+#include "platform/Clock.h"
+#include "protocol/ModuleList.h"
+#include "protocol/ModuleStatus.h"
+#include "protocol/VornProt.h"
+#include "protocol/VornProtCommands.h"
+#include "protocol/VornProtText.h"
+#include "protocol/WireConstants.h"
+#include "ui/Ui.h"
+
+namespace {
+
+constexpr int kFrameData = 7;     // data bytes of one block data frame
+constexpr int kLastBytesMax = 6;  // data bytes the end-of-block frame carries at most
+
+struct Engine {
+  int32_t state = FWUPLOAD_START;
+  int node = 0;
+  HexSegment* image = nullptr;  // owned; freed when the upload ends or the next starts
+  const FwUploadCpu* cpu = nullptr;
+  HexSegment** link = nullptr;  // the pointer that holds the current segment
+  int32_t readOffset = 0;
+  int32_t bytesInBlock = 0;
+  uint32_t transferCount = 0;
+  uint32_t transferSum = 0;
+  int32_t sent = 0;
+  int32_t total = 0;
+  std::string message;
+};
+
+Engine g;
+
+HexSegment* Current() { return g.link ? *g.link : nullptr; }
+
+void FreeImage() {
+  HexFile_Free(g.image);
+  g.image = nullptr;
+  g.link = nullptr;
+}
+
+// Sets the failure text; the next step frees the image and reports -1.
+void Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Fail(const char* format, ...) {
+  char text[2048];  // room for a long file name in the HEX error text
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  g.message = text;
+  g.state = FWUPLOAD_FAILED;
+}
+
+bool Synchronous() { return Option_GetInt("PROGRAM_SEND_SYNC") != 0; }
+
+bool Request(CanMsg& msg, int len, int command, std::initializer_list<int> params = {}) {
+  return VornProt_RequestMessage(msg, g.node, len, command, params) == 1;
+}
+
+// The synchronous form waits for the acknowledgement, the asynchronous one does not.
+bool Transmit(int len, int asyncCommand, int syncCommand, std::initializer_list<int> params) {
+  CanMsg msg;
+  if (Synchronous()) return Request(msg, len, syncCommand, params);
+  return VornProt_SendMessage(msg, g.node, len, asyncCommand, params) == 0;
+}
+
+bool StartBlockTransfer(uint32_t byteAddress) {
+  const uint32_t a = FwUploadCpu_BlockAddress(*g.cpu, byteAddress);
+  return Transmit(8, VORN_CMD_BLOCK_START, VORN_CMD_BLOCK_START_ACK,
+                  {Wire::VORN_MEMORY_FLASH, 0, 0, int(a >> 24 & 0xFF), int(a >> 16 & 0xFF),
+                   int(a >> 8 & 0xFF), int(a & 0xFF)});
+}
+
+// Takes n bytes of the current segment into the transfer count and sum.
+void Account(const uint8_t* bytes, int n) {
+  g.transferCount += uint32_t(n);
+  for (int i = 0; i < n; ++i) g.transferSum += bytes[i];
+}
+
+// Check mode 11: ones' complement of the sum; any other: the byte count.
+bool CheckValueMatches(const CanMsg& reply) {
+  const unsigned value = (reply.data[6] & 0xFF) << 8 | (reply.data[7] & 0xFF);
+  if ((reply.data[5] & 0xFF) == Wire::VORN_CHECK_MODE_SUM) return value == (~g.transferSum & 0xFFFF);
+  return value == (g.transferCount & 0xFFFF);
+}
+
+// ---- state 0 ----------------------------------------------------------------------
+
+int32_t TotalBelowLimit() {
+  int64_t total = 0;
+  for (const HexSegment* s = g.image; s; s = s->next)
+    if (s->address < g.cpu->addressLimit) total += s->length + int64_t(s->address % uint32_t(g.cpu->blockSize));
+  return total > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max() : int32_t(total);
+}
+
+void StepStart(ModuleRec& rec, const std::string& fileName) {
+  FreeImage();
+  if (HexFile_Read(&g.image, fileName) != HEXERR_NONE) {
+    FreeImage();
+    Fail("Hex file read error:\n%s", HexFile_GetErrorText());
+    return;
+  }
+  if (!rec.infoValid && !ModuleStatus_ReadInfo(rec)) {
+    Fail("Cannot determine module CPU type");
+    return;
+  }
+  g.cpu = FwUploadCpu_Find(int(rec.info6));
+  if (!g.cpu) {
+    Fail("Unsupported CPU %s", VornProt_CpuName(int(rec.info6)));
+    return;
+  }
+  // An image with nothing for this module's flash would end in a validated
+  // firmware that was never written: refuse it before the module is touched.
+  const int32_t total = TotalBelowLimit();
+  if (total == 0) {
+    Fail("Hex file holds no data below address 0x%X", unsigned(g.cpu->addressLimit));
+    return;
+  }
+  rec.infoValid = 0;  // the module is about to change
+  CanMsg msg;
+  if (!Request(msg, 8, VORN_CMD_FIRMWARE_STATUS, {0, 0, 0, 0, 0, 0, 0})) {
+    Fail("Cannot invalidate module firmware status");
+    return;
+  }
+  g.total = total;
+  g.sent = 0;
+  g.link = &g.image;
+  g.state = FWUPLOAD_BLOCK_INIT;
+}
+
+// ---- state 10 ---------------------------------------------------------------------
+
+// Reads count bytes back from the module at the transfer address, seven per request.
+bool ReadBack(int32_t count, std::vector<uint8_t>& out) {
+  while (int32_t(out.size()) < count) {
+    CanMsg msg;
+    if (!Request(msg, 1, VORN_CMD_BLOCK_READ)) return false;
+    for (int i = 1; i <= kFrameData && int32_t(out.size()) < count; ++i) out.push_back(uint8_t(msg.data[i]));
+  }
+  return true;
+}
+
+// Lets the segment start on a flash block: the bytes between the block start
+// and the segment come from the module itself, so the block keeps them.
+bool AlignSegment(HexSegment* segment) {
+  const int32_t pad = int32_t(segment->address % uint32_t(g.cpu->blockSize));
+  if (pad == 0) return true;
+  const uint32_t blockStart = segment->address - uint32_t(pad);
+  std::vector<uint8_t> bytes;
+  bytes.reserve(size_t(pad) + size_t(segment->length));
+  if (!StartBlockTransfer(blockStart) || !ReadBack(pad, bytes)) return false;
+  bytes.insert(bytes.end(), segment->data, segment->data + segment->length);
+  HexSegment* padded = HexSegment_New(blockStart, bytes.data(), int32_t(bytes.size()));
+  if (!padded) return false;
+  padded->next = segment->next;
+  segment->next = nullptr;
+  HexFile_Free(segment);
+  *g.link = padded;
+  return true;
+}
+
+void StepBlockInit() {
+  g.readOffset = 0;
+  HexSegment* segment = Current();
+  if (!segment) {
+    g.state = FWUPLOAD_FINALIZE;
+    return;
+  }
+  if (segment->address >= g.cpu->addressLimit) {
+    g.link = &segment->next;  // not program flash: skipped
+    return;
+  }
+  if (!AlignSegment(segment)) {
+    Fail("Failed to fill up data block\nfor block address alignment");
+    return;
+  }
+  segment = Current();
+  if (!StartBlockTransfer(segment->address)) {
+    Fail("Failed to initialize block transfer,\nblock start address 0x%x",
+         unsigned(FwUploadCpu_BlockAddress(*g.cpu, segment->address)));
+    return;
+  }
+  g.bytesInBlock = 0;
+  g.transferCount = 0;
+  g.transferSum = 0;
+  g.state = FWUPLOAD_FIRST_DATA;
+}
+
+// ---- states 20, 21 ----------------------------------------------------------------
+
+void StepData() {
+  HexSegment* segment = Current();
+  if (g.bytesInBlock > g.cpu->blockSize - kFrameData || g.readOffset > segment->length - kFrameData) {
+    g.state = FWUPLOAD_BLOCK_END;
+    return;
+  }
+  const uint8_t* b = segment->data + g.readOffset;
+  Account(b, kFrameData);
+  if (!Transmit(8, VORN_CMD_BLOCK_WRITE, VORN_CMD_BLOCK_WRITE_ACK, {b[0], b[1], b[2], b[3], b[4], b[5], b[6]})) {
+    Fail("Failed to transmit block data");
+    return;
+  }
+  g.readOffset += kFrameData;
+  g.bytesInBlock += kFrameData;
+  g.sent += kFrameData;
+  if (g.state == FWUPLOAD_DATA) return;
+
+  // The first frame of a transfer: does the module take the data at all?
+  CanMsg msg;
+  if (!Request(msg, 1, VORN_CMD_BLOCK_STATUS)) {
+    Fail("Upload error #1, transmission terminated");
+  } else if (msg.data[1] != 0) {
+    Fail("Upload error #1, transmission terminated.\nModule message: %s",
+         VornProt_BootErrorText(int(msg.data[1] & 0xFF)));
+  } else if (!CheckValueMatches(msg)) {
+    Fail("Upload checksum error #1\n(try synchronous mode)");
+  } else {
+    g.state = FWUPLOAD_DATA;
+  }
+}
+
+// ---- state 30 ---------------------------------------------------------------------
+
+void StepBlockEnd() {
+  HexSegment* segment = Current();
+  const int32_t blockLeft = g.cpu->blockSize - g.bytesInBlock;
+  const int32_t segmentLeft = segment->length - g.readOffset;
+  const int32_t n = blockLeft < segmentLeft ? blockLeft : segmentLeft;
+  if (n > kLastBytesMax || n < 0) {
+    Fail("Internal error: remain = %d", int(n));
+    return;
+  }
+  int bytes[kLastBytesMax] = {};
+  for (int i = 0; i < n; ++i) bytes[i] = segment->data[g.readOffset + i];
+  Account(segment->data + g.readOffset, n);
+  CanMsg msg;
+  if (!Request(msg, 8, VORN_CMD_BLOCK_END, {n, bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5]})) {
+    Fail("Upload error #2, transmission terminated.\nInterface error");
+    return;
+  }
+  if (msg.data[1] != 0) {
+    Fail("Upload error #2, transmission terminated.\nModule message: %s",
+         VornProt_BootErrorText(int(msg.data[1] & 0xFF)));
+    return;
+  }
+  if (!CheckValueMatches(msg)) {
+    Fail("Upload checksum error #2\n(try synchronous mode)");
+    return;
+  }
+  g.bytesInBlock = 0;
+  g.readOffset += n;
+  g.sent += n;
+  if (g.readOffset >= segment->length) {
+    g.link = &segment->next;
+    g.state = FWUPLOAD_BLOCK_INIT;
+  } else {
+    g.state = FWUPLOAD_DATA;  // the module goes on with the next flash block of the same transfer
+  }
+}
+
+// ---- state 40 ---------------------------------------------------------------------
+
+void StepFinalize() {
+  const LocalTime t = Clock_LocalTime();
+  CanMsg msg;
+  if (!Request(msg, 8, VORN_CMD_SET_PROGRAMMING_DATE,
+               {t.year / 100, t.year % 100, t.month, t.day, t.hour, t.minute, t.second})) {
+    Fail("Upload error #3, transmission terminated\n(finalization 1 failed)");
+    return;
+  }
+  if (g.cpu->finalizeWithKey) {
+    const uint8_t* key = Wire::VORN_BOOT_KEY;
+    if (!Request(msg, 5, VORN_CMD_BOOT_COMMAND, {key[0], key[1], key[2], key[3]})) {
+      Fail("Upload error #4, transmission terminated\n(finalization 2 failed)");
+      return;
+    }
+    if (msg.data[1] != 0) {
+      Fail("Upload error #5, transmission terminated.\nModule message: %s",
+           VornProt_BootErrorText(int(msg.data[1] & 0xFF)));
+      return;
+    }
+  }
+  if (!Request(msg, 8, VORN_CMD_FIRMWARE_STATUS, {0, 0, 0, 0, 0, 0, 1})) {
+    Fail("Upload error #6, transmission terminated\n(finalization 3 failed)");
+    return;
+  }
+  g.state = FWUPLOAD_DONE;
+}
+
+int StepCurrent() {
+  switch (g.state) {
+    case FWUPLOAD_BLOCK_INIT: StepBlockInit(); return 0;
+    case FWUPLOAD_FIRST_DATA:
+    case FWUPLOAD_DATA: StepData(); return 0;
+    case FWUPLOAD_BLOCK_END: StepBlockEnd(); return 0;
+    case FWUPLOAD_FINALIZE: StepFinalize(); return 0;
+    case FWUPLOAD_DONE: FreeImage(); return 1;
+    case FWUPLOAD_FAILED: FreeImage(); return -1;
+    default:
+      ShowError("Internal error: Illegal state %d", int(g.state));
+      return -1;
+  }
+}
+
+}  // namespace
+
+int FwUpload_Step(ModuleRec& rec, const char* fileName) {
+  if (!fileName) return StepCurrent();
+  g.state = FWUPLOAD_START;
+  g.message.clear();
+  g.sent = 0;
+  g.total = 0;
+  g.node = rec.node;
+  StepStart(rec, fileName);
+  return 0;
+}
+
+int FwUpload_Step(ModuleRec& rec, const std::wstring& fileName) {
+  return FwUpload_Step(rec, Text_Narrow(fileName).c_str());
+}
+
+const char* FwUpload_GetMessage() { return g.message.c_str(); }
+
+int FwUpload_GetState() { return g.state; }
+
+FwUploadProgress FwUpload_GetProgress() { return FwUploadProgress{g.sent, g.total}; }
+
+bool FwUpload_Running() { return Busy(); }
+
+void FwUpload_SetRunning(bool running) {
+  SetBusy(running);
+  UpdateControls();
+}
+
+FwUploadPacing FwUpload_Pacing(double intervalMs) {
+  FwUploadPacing p;
+  if (std::isnan(intervalMs)) return p;
+  if (intervalMs >= 10) {
+    const double period = std::floor(intervalMs);
+    p.periodMs = period > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() : int(period);
+    p.stepsPerTick = 1;
+    return p;
+  }
+  p.periodMs = 10;
+  // A tiny allowance keeps quotients like 10 / 0.2 from falling just below a whole number.
+  const double steps = intervalMs > 0 ? std::floor(10.0 / intervalMs + 1e-9) : 100;
+  p.stepsPerTick = steps >= 100 ? 100 : steps < 1 ? 1 : int(steps);
+  return p;
+}
+
+FwUploadPacing FwUpload_PacingFromOptions() {
+  return FwUpload_Pacing(Option_GetDouble("PROGRAM_SEND_INTERVAL_MS"));
+}
+
+int FwUpload_NextTickDelayMs(const FwUploadPacing& pacing, int64_t tickStartedMs) {
+  const int64_t left = pacing.periodMs - (Clock_NowMs() - tickStartedMs);
+  return left < 0 ? 0 : left > pacing.periodMs ? pacing.periodMs : int(left);
+}
+
+void FwUpload_ResetForTest() {
+  FreeImage();
+  g = Engine{};
+}

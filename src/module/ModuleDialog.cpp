@@ -1,0 +1,225 @@
+#include "module/ModuleDialog.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <cstring>
+#include <set>
+
+#include "core/CanMsg.h"
+#include "core/ErrorReport.h"
+#include "core/MainWindow.h"
+#include "core/Options.h"
+#include "module/CanBusTab.h"
+#include "module/CascadePlacement.h"
+#include "module/InfoTab.h"
+#include "module/ModuleTabs.h"
+#include "module/TabDialog.h"
+#include "protocol/ModuleList.h"
+#include "protocol/ModuleListWindow.h"
+#include "protocol/VornProt.h"
+#include "protocol/VornProtCommands.h"
+
+namespace {
+
+// The pages that exist, by page name; each new page is registered here. A
+// tab of the list whose page is not registered is left out of the dialog.
+struct ModulePage {
+  const char* pageName;
+  QWidget* (*create)(QWidget* parent);
+};
+const ModulePage kPages[] = {
+    {"TAB_MOD_INFO", [](QWidget* parent) -> QWidget* { return new InfoTab(parent); }},
+    {"TAB_MOD_BUSCONFIG", [](QWidget* parent) -> QWidget* { return new CanBusTab(parent); }},
+};
+
+const ModulePage* FindPage(const char* pageName) {
+  for (const ModulePage& page : kPages)
+    if (std::strcmp(page.pageName, pageName) == 0) return &page;
+  return nullptr;
+}
+
+// Dialogs alive now: a record's dialog field is trusted only when it names one.
+std::set<ModuleDialog*>& LiveDialogs() {
+  static std::set<ModuleDialog*> dialogs;
+  return dialogs;
+}
+
+// Screen rectangle of the module list: the cascade starts at its right edge.
+QRect ModuleListScreenRect() {
+  MainWindow* main = MainWindow_Instance();
+  QWidget* list = main ? main->moduleList() : nullptr;
+  if (!list) return QRect();
+  return QRect(list->mapToGlobal(QPoint(0, 0)), list->size());
+}
+
+void OpenHook(ModuleRec* rec) {
+  if (ModuleDialog* open = ModuleDialog_FromHandle(rec->dialog)) {
+    open->show();
+    open->raise();
+    open->activateWindow();
+    return;
+  }
+  rec->dialog = static_cast<QWidget*>(ModuleDialog_Open(rec));
+}
+
+void ActivateHook(ModuleRec* rec) { OpenHook(rec); }
+
+void CloseHook(ModuleRec* rec) {
+  if (ModuleDialog* dialog = ModuleDialog_FromHandle(rec->dialog)) dialog->close();
+}
+
+}  // namespace
+
+ModuleDialog::ModuleDialog(ModuleRec* module, QWidget* owner) : QDialog(owner) {
+  LiveDialogs().insert(this);
+  setObjectName("DIALOG_MODULE");
+  setAttribute(Qt::WA_DeleteOnClose);
+  setModal(false);
+  // The main window moves module dialogs along when it moves.
+  setProperty("kvxModuleDialog", true);
+
+  auto* layout = new QVBoxLayout(this);
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName(kTabControlName);
+  layout->addWidget(tabs_, 1);
+  auto* buttons = new QHBoxLayout;
+  flash_ = new QPushButton("Flash module LED", this);
+  flash_->setObjectName("flashLed");
+  flash_->setAutoDefault(false);
+  close_ = new QPushButton("Close", this);
+  close_->setObjectName("closeButton");
+  close_->setAutoDefault(false);
+  buttons->addWidget(flash_);
+  buttons->addStretch(1);
+  buttons->addWidget(close_);
+  layout->addLayout(buttons);
+  connect(flash_, &QPushButton::clicked, this, &ModuleDialog::flashLed);
+  connect(close_, &QPushButton::clicked, this, &ModuleDialog::close);
+
+  TabDialogData* data = TabDialog_Attach(this);
+  data->module = module;
+  updateTitle();
+  TabDialog_Init(this);
+  connect(tabs_, &QTabWidget::currentChanged, this, [this] { TabDialog_ShowSelected(this); });
+  addPages();
+  TabDialog_ShowSelected(this);
+  place();
+}
+
+ModuleDialog::~ModuleDialog() {
+  LiveDialogs().erase(this);
+  // Destroyed without being closed (its owner went first): no record may
+  // keep pointing at it.
+  if (!closed_) ModuleList_DialogClosed(static_cast<QWidget*>(this));
+}
+
+ModuleRec* ModuleDialog::module() const {
+  TabDialogData* data = TabDialog_Data(const_cast<ModuleDialog*>(this));
+  return data ? data->module : nullptr;
+}
+
+void ModuleDialog::updateTitle() {
+  if (ModuleRec* rec = module()) setWindowTitle(QString::fromStdString(ModuleDialog_MakeTitle(*rec)));
+}
+
+void ModuleDialog::addPages() {
+  ModuleRec* rec = module();
+  if (!rec) return;
+  for (const ModuleTabSpec& tab : ModuleTabs_List(*rec, ModuleTabs_CurrentModes())) {
+    if (const ModulePage* page = FindPage(tab.pageName))
+      TabDialog_AddTab(this, tab.label, tab.pageName, page->create);
+  }
+}
+
+void ModuleDialog::place() {
+  ModuleRec* rec = module();
+  if (!rec) return;
+  int x, y;
+  if (rec->reopen) {
+    x = rec->dialogX;
+    y = rec->dialogY;
+    rec->reopen = 0;
+  } else {
+    const QRect list = ModuleListScreenRect();
+    Cascade_Place(Cascade_Offsets(), ModuleList_CountDialogs() > 0, list.x() + list.width(),
+                  list.y(), x, y);
+  }
+  move(x, y);
+  rec->dialogX = x;
+  rec->dialogY = y;
+}
+
+void ModuleDialog::flashLed() {
+  ModuleRec* rec = module();
+  if (!rec) return;
+  CanMsg msg;
+  VornProt_SendMessage(msg, rec->node, 8, VORN_CMD_FLASH_LED,
+                       {0, 0, 0, 0, 0, 10, Option_GetInt("MODULE_FLASH_CYCLES")});
+}
+
+bool ModuleDialog::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate && !closed_) ModuleList_DialogActivated(this);
+  return QDialog::event(event);
+}
+
+void ModuleDialog::moveEvent(QMoveEvent* event) {
+  QDialog::moveEvent(event);
+  // The record remembers where the dialog is, so that a re-created dialog
+  // opens there.
+  ModuleRec* rec = module();
+  if (rec && !closed_ && isVisible()) {
+    rec->dialogX = x();
+    rec->dialogY = y();
+  }
+}
+
+void ModuleDialog::reject() { close(); }
+
+void ModuleDialog::closeEvent(QCloseEvent* event) {
+  if (!closed_) {
+    closed_ = true;
+    ModuleRec* rec = module();
+    // A module in search mode is told that the search is over.
+    if (rec && (rec->state & VORN_STATE_MASK) == VORN_STATE_SEARCH_MODE) {
+      CanMsg msg;
+      VornProt_SendMessage(msg, 0, 1, VORN_CMD_SEARCH);
+    }
+    TabDialog_DestroyTabs(this);
+    if (TabDialogData* data = TabDialog_Data(this)) data->module = nullptr;
+    ModuleList_DialogClosed(this);
+    for (ModuleRec* r = ModuleList_Next(nullptr); r; r = ModuleList_Next(r))
+      if (r->dialog == static_cast<QWidget*>(this)) r->dialog = nullptr;
+    ClearStatusText();
+  }
+  // QDialog's own handler would call reject() again.
+  QWidget::closeEvent(event);
+}
+
+ModuleDialog* ModuleDialog_Open(ModuleRec* module) {
+  if (!module) return nullptr;
+  auto* dialog = new ModuleDialog(module, MainWindow_Instance());
+  dialog->show();
+  return dialog;
+}
+
+ModuleDialog* ModuleDialog_FromHandle(void* handle) {
+  if (!handle) return nullptr;
+  for (ModuleDialog* d : LiveDialogs())
+    if (static_cast<QWidget*>(d) == handle) return d;
+  return nullptr;
+}
+
+ModuleDialog* ModuleDialog_OfPage(const QWidget* page) {
+  return ModuleDialog_FromHandle(TabDialog_DialogOfPage(page));
+}
+
+void ModuleDialog_InstallListHooks() {
+  ModuleListHooks hooks;
+  hooks.openDialog = OpenHook;
+  hooks.closeDialog = CloseHook;
+  ModuleList_SetDialogHooks(hooks);
+  ModuleList_SetActivateHook(ActivateHook);
+}

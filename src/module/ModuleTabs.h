@@ -1,0 +1,35 @@
+// Which pages a module dialog carries, and its title. Both follow from the
+// module's catalogue row and state and from the program's modes, so the
+// decision lives here, apart from the widgets.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ModuleRec;
+
+// One page of the module dialog: the tab label and the page's name (the
+// object name of the page widget).
+struct ModuleTabSpec {
+  const char* label;
+  const char* pageName;
+};
+
+// The modes that widen the dialog: factory mode, DEBUG_MODE, MODULETEST_MODE.
+struct ModuleTabModes {
+  bool factory = false;
+  bool debug = false;
+  bool moduleTest = false;
+};
+// The modes as they are now (factory mode and the two options).
+ModuleTabModes ModuleTabs_CurrentModes();
+
+// Every page the module gets, in tab order. A module whose type the catalogue
+// does not know gets "Info" only; pages that need the application firmware
+// are left out while the module runs its bootloader.
+std::vector<ModuleTabSpec> ModuleTabs_List(const ModuleRec& module, const ModuleTabModes& modes);
+
+// Title of a module dialog (and of the dialogs that work on one module):
+// "KVX 730-08,  CAN ID 5 (0x05)" + suffix, "Unknown type #99,  CAN ID 5 (0x05)",
+// "...,  CAN bus" for node 0. Note the two blanks after each comma.
+std::string ModuleDialog_MakeTitle(const ModuleRec& module, const char* suffix = "");

@@ -1,0 +1,339 @@
+// Module dialogs opened through the module list against the simulator: tabs,
+// title, placement, buttons, closing, and the Info and CAN Bus pages.
+// The simulator's headers come before Qt's, whose keyword macros ("signals",
+// "slots") would otherwise rewrite names in them.
+#include "module/ModuleSimFixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include "core/MainWindow.h"
+#include "module/CanBusTab.h"
+#include "module/ModuleDialog.h"
+#include "module/TabDialog.h"
+#include "protocol/ModuleListWindow.h"
+#include "protocol/VornProt.h"
+
+namespace {
+
+int g_selectedLine = -2;
+int g_linesChanged = 0;
+
+class ModuleDialogTest : public ModuleSimTest {
+ protected:
+  void SetUp() override {
+    ModuleSimTest::SetUp();
+    ModuleDialog_InstallListHooks();
+    ModuleListHooks view;
+    view.selectLine = [](int line) { g_selectedLine = line; };
+    view.linesChanged = [] { ++g_linesChanged; };
+    ModuleList_SetViewHooks(view);
+    g_selectedLine = -2;
+    g_linesChanged = 0;
+  }
+  void TearDown() override {
+    ModuleList_Clear();
+    flushDeletes();
+    ModuleSimTest::TearDown();
+  }
+  static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+  // Lists a module of the simulator and opens its dialog as a double click does.
+  ModuleDialog* open(int node) {
+    ModuleRec* rec = listed(node);
+    ModuleList_OpenDialog(rec);
+    return ModuleDialog_FromHandle(rec->dialog);
+  }
+  static QStringList tabs(ModuleDialog* d) {
+    QStringList out;
+    for (int i = 0; i < d->tabControl()->count(); ++i) out << d->tabControl()->tabText(i);
+    return out;
+  }
+  template <class T>
+  static T* child(QWidget* w, const char* name) {
+    T* c = w->findChild<T*>(name);
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+  }
+  static QString field(QWidget* w, const char* name) { return child<QLineEdit>(w, name)->text(); }
+  static CanBusTab* busTab(ModuleDialog* d) {
+    d->tabControl()->setCurrentIndex(1);
+    return child<CanBusTab>(d, "TAB_MOD_BUSCONFIG");
+  }
+};
+
+TEST_F(ModuleDialogTest, UnknownTypeGetsOnlyInfoAndItsTitle) {
+  ASSERT_EQ(ModuleList_Add(5, 'c', 99, 1, 0x85, true), 0);
+  ModuleRec* rec = ModuleList_Next(nullptr);
+  ModuleDialog* d = ModuleDialog_FromHandle(rec->dialog);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->objectName(), "DIALOG_MODULE");
+  EXPECT_EQ(d->windowTitle(), "Unknown type #99,  CAN ID 5 (0x05)");
+  EXPECT_TRUE(d->isVisible());
+  EXPECT_FALSE(d->isModal());
+  EXPECT_TRUE(d->property("kvxModuleDialog").toBool());
+  EXPECT_EQ(tabs(d), QStringList{"Info"});
+  EXPECT_EQ(field(d, "infoName"), "(unknown, #99)");
+  EXPECT_EQ(field(d, "infoHardwareVersion"), "1");
+  EXPECT_EQ(field(d, "infoFirmwareVersion"), "");
+  EXPECT_EQ(field(d, "infoBootloaderVersion"), "");
+  EXPECT_TRUE(framesToModules().empty());
+}
+
+TEST_F(ModuleDialogTest, KnownModuleShowsItsInfoPage) {
+  connectDemo();
+  ModuleDialog* d = open(2);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->windowTitle(), "KVX 730-08,  CAN ID 2 (0x02)");
+  EXPECT_EQ(tabs(d), (QStringList{"Info", "CAN Bus"}));
+  EXPECT_EQ(field(d, "infoName"), "KVX 730-08");
+  EXPECT_EQ(field(d, "infoBootloaderVersion"), "1.2");
+  EXPECT_EQ(field(d, "infoFirmwareVersion"), "2.5");
+  EXPECT_EQ(field(d, "infoStatus"), "5 (Operational)");
+  EXPECT_EQ(field(d, "infoMode"), "Firmware");
+  EXPECT_EQ(field(d, "infoShippingDate"), "14 May 2019, 09:30:00");
+  EXPECT_FALSE(child<QLineEdit>(d, "infoCompatible")->isVisible());
+  EXPECT_FALSE(child<QLineEdit>(d, "infoProgrammingDate")->isVisible());
+  EXPECT_FALSE(child<QLabel>(d, "infoProgrammingDateLabel")->isVisible());
+  EXPECT_FALSE(child<QPushButton>(d, "setShippingDate")->isVisible());
+  // A second double click brings the same dialog to the front.
+  ModuleRec* rec = d->module();
+  ModuleList_OpenDialog(rec);
+  EXPECT_EQ(ModuleDialog_FromHandle(rec->dialog), d);
+  EXPECT_EQ(ModuleList_CountDialogs(), 1);
+}
+
+TEST_F(ModuleDialogTest, FactoryModeSetsTheShippingDateFromTheInfoPage) {
+  FactoryMode_SetForTest(true);
+  connectDemo();
+  ModuleDialog* d = open(3);
+  EXPECT_EQ(field(d, "infoName"), "KVX 740-02   (#32)");
+  EXPECT_TRUE(child<QLineEdit>(d, "infoProgrammingDate")->isVisible());
+  auto* set = child<QPushButton>(d, "setShippingDate");
+  EXPECT_TRUE(set->isVisible());
+  EXPECT_TRUE(set->isEnabled());
+  EXPECT_EQ(field(d, "infoShippingDate"), "02 Nov 2020, 14:12:45");
+  sim.clearTraffic();
+  ui.expectMessage("Set module shipping date\nto current date/time\n(06 Dec 2026, 12:00:00)?", UiAnswer::Ok);
+  set->click();
+  EXPECT_EQ(field(d, "infoShippingDate"), "06 Dec 2026, 12:00:00");  // refreshed from the module
+  EXPECT_EQ(commandsSent(), (std::vector<int>{0x65, 0xA6, 0xA5}));
+}
+
+TEST_F(ModuleDialogTest, ElevenDialogsCascadeAndTheCascadeRestarts) {
+  std::vector<QPoint> at;
+  for (int node = 1; node <= 11; ++node) {
+    ASSERT_EQ(ModuleList_Add(node, 'c', 99, 1, 0x85, true), 0);
+    ModuleRec* rec = nullptr;
+    for (ModuleRec* r = ModuleList_Next(nullptr); r; r = ModuleList_Next(r))
+      if (r->node == node) rec = r;
+    ModuleDialog* d = ModuleDialog_FromHandle(rec->dialog);
+    ASSERT_NE(d, nullptr);
+    at.push_back(d->pos());
+    EXPECT_EQ(QPoint(rec->dialogX, rec->dialogY), d->pos());
+  }
+  // Without a main window the list's right edge and top are 0.
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(at[i], QPoint(10 + 24 * i, 10 + 24 * i)) << i;
+  EXPECT_EQ(at[10], QPoint(150, 10));
+
+  ModuleList_CloseAllDialogs();
+  flushDeletes();
+  EXPECT_EQ(ModuleList_CountDialogs(), 0);
+  ModuleRec* first = ModuleList_Next(nullptr);
+  ModuleList_OpenDialog(first);
+  EXPECT_EQ(ModuleDialog_FromHandle(first->dialog)->pos(), QPoint(10, 10));
+}
+
+TEST_F(ModuleDialogTest, FoundAgainTheDialogIsRecreatedWhereItWas) {
+  ASSERT_EQ(ModuleList_Add(8, 'c', 99, 1, 0x85, true), 0);
+  ModuleRec* rec = ModuleList_Next(nullptr);
+  ModuleDialog* old = ModuleDialog_FromHandle(rec->dialog);
+  old->move(321, 222);
+  ASSERT_EQ(ModuleList_Add(8, 'c', 99, 1, 0x85, false), 0);  // the next scan finds it
+  ModuleDialog* again = ModuleDialog_FromHandle(rec->dialog);
+  ASSERT_NE(again, nullptr);
+  EXPECT_NE(again, old);
+  EXPECT_FALSE(old->isVisible());
+  EXPECT_EQ(again->pos(), QPoint(321, 222));
+  EXPECT_EQ(rec->reopen, 0u);
+  EXPECT_EQ(ModuleList_CountDialogs(), 1);
+}
+
+TEST_F(ModuleDialogTest, FlashButtonSendsTheConfiguredCycles) {
+  connectDemo();
+  Option_SetInt("MODULE_FLASH_CYCLES", 7);
+  ModuleDialog* d = open(2);
+  sim.clearTraffic();
+  child<QPushButton>(d, "flashLed")->click();
+  const std::vector<SimFrame> frames = awaitFramesToModules(1);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].id, 0x682u);
+  EXPECT_EQ(Bytes(frames[0]), (std::vector<int>{0x04, 0, 0, 0, 0, 0, 10, 7}));
+}
+
+TEST_F(ModuleDialogTest, ClosingAModuleInSearchModeEndsTheSearch) {
+  connectDemo();
+  ModuleDialog* normal = open(2);
+  sim.clearTraffic();
+  child<QPushButton>(normal, "closeButton")->click();
+  EXPECT_EQ(listed(2)->dialog, nullptr);
+  EXPECT_EQ(GetStatusText(), "");
+
+  // The module's button was pressed: it answers on node 0, found by the search.
+  ASSERT_TRUE(sim.pressButton(sim.findModule(0, 2)));
+  ModuleList_Add(0, 'c', 16, 2, 0x82, true);
+  ModuleRec* found = nullptr;
+  for (ModuleRec* r = ModuleList_Next(nullptr); r; r = ModuleList_Next(r))
+    if (r->node == 0) found = r;
+  ASSERT_NE(found, nullptr);
+  ModuleDialog* d = ModuleDialog_FromHandle(found->dialog);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->windowTitle(), "KVX 730-08,  CAN bus");
+  sim.clearTraffic();
+  d->close();
+  const std::vector<SimFrame> frames = awaitFramesToModules(1);
+  ASSERT_GE(frames.size(), 1u);
+  EXPECT_EQ(frames.back().id, 0x680u);
+  EXPECT_EQ(Bytes(frames.back()), std::vector<int>{0x82});
+  EXPECT_EQ(found->dialog, nullptr);
+  flushDeletes();
+}
+
+TEST_F(ModuleDialogTest, ActivationSelectsTheModuleInTheList) {
+  connectDemo();
+  listed(3);
+  ModuleDialog* d = open(2);
+  g_selectedLine = -2;
+  ui.clearRecord();
+  QEvent activate(QEvent::WindowActivate);
+  QApplication::sendEvent(d, &activate);
+  EXPECT_EQ(g_selectedLine, 1);
+  EXPECT_EQ(GetStatusText(), "KVX 730-08, CAN ID 2 (0x02)");
+}
+
+TEST_F(ModuleDialogTest, BusTabShowsEepromParametersAndWritesANewNode) {
+  connectDemo();
+  ModuleDialog* d = open(2);
+  CanBusTab* tab = busTab(d);
+  EXPECT_FALSE(tab->format38());
+  EXPECT_EQ(field(tab, "nodeId"), "2");
+  EXPECT_EQ(child<QComboBox>(tab, "baudrate")->currentText(), "125 k");
+  EXPECT_EQ(child<QComboBox>(tab, "baudrate")->count(), 8);
+  EXPECT_TRUE(child<QRadioButton>(tab, "sourceEeprom")->isChecked());
+  EXPECT_TRUE(child<QRadioButton>(tab, "sourceDip")->isEnabled());
+  EXPECT_TRUE(child<QLineEdit>(tab, "nodeId")->isEnabled());
+  EXPECT_FALSE(child<QPushButton>(tab, "clearEeprom")->isVisible());
+
+  child<QLineEdit>(tab, "nodeId")->setText("200");
+  const int linesBefore = g_linesChanged;
+  ui.expectMessage("Set CAN bus parameters of module to\nNode ID = 127,\nBaudrate = 125 k?", UiAnswer::Ok);
+  child<QPushButton>(tab, "writeEeprom")->click();
+  EXPECT_EQ(field(tab, "nodeId"), "127");
+  EXPECT_EQ(d->windowTitle(), "KVX 730-08,  CAN ID 127 (0x7F)");
+  EXPECT_GT(g_linesChanged, linesBefore);
+  EXPECT_EQ(ModuleList_LineText(d->module()), " 127\tKVX 730-08");
+  // The refresh after the write asked the module on its new node.
+  const std::vector<SimFrame> frames = framesToModules();
+  ASSERT_FALSE(frames.empty());
+  EXPECT_EQ(frames.back().id, 0x680u + 127);
+  EXPECT_EQ(frames.back().data[0], 0x99);
+}
+
+TEST_F(ModuleDialogTest, BusTabSourceChoiceShowsTheDipSwitches) {
+  connectDemo();
+  changeModule(2, [](SimModuleConfig& c) { c.dipNodeSwitches = 0x12; c.dipBaudSwitches = 5; });
+  ModuleDialog* d = open(2);
+  CanBusTab* tab = busTab(d);
+  child<QRadioButton>(tab, "sourceDip")->click();
+  EXPECT_EQ(field(tab, "nodeId"), "18");
+  EXPECT_EQ(child<QComboBox>(tab, "baudrate")->currentText(), "250 k");
+  EXPECT_FALSE(child<QLineEdit>(tab, "nodeId")->isEnabled());
+  child<QRadioButton>(tab, "sourceEeprom")->click();
+  EXPECT_EQ(field(tab, "nodeId"), "2");
+  EXPECT_TRUE(child<QLineEdit>(tab, "nodeId")->isEnabled());
+}
+
+TEST_F(ModuleDialogTest, BusTabOfANewerModuleOffersClearing) {
+  connectDemo();
+  ModuleDialog* d = open(5);
+  CanBusTab* tab = busTab(d);
+  EXPECT_TRUE(tab->format38());
+  EXPECT_EQ(field(tab, "nodeId"), "5");
+  EXPECT_FALSE(child<QRadioButton>(tab, "sourceDip")->isEnabled());
+  EXPECT_FALSE(child<QRadioButton>(tab, "sourceEeprom")->isEnabled());
+  EXPECT_TRUE(child<QRadioButton>(tab, "sourceEeprom")->isChecked());
+  auto* clear = child<QPushButton>(tab, "clearEeprom");
+  EXPECT_TRUE(clear->isVisible());
+  EXPECT_TRUE(clear->isEnabled());
+  ui.expectMessage("Clear EEPROM CAN bus parameters of module?", UiAnswer::Ok);
+  clear->click();
+  EXPECT_EQ(moduleConfig(5).eepromNode, 255);
+  EXPECT_EQ(field(tab, "nodeId"), "255");  // the refresh shows the cleared values
+  EXPECT_EQ(child<QComboBox>(tab, "baudrate")->currentIndex(), -1);
+  EXPECT_EQ(d->windowTitle(), "KVX 780-01,  CAN ID 5 (0x05)");
+}
+
+TEST_F(ModuleDialogTest, BusTabOfAnUnknownTypeStaysEmpty) {
+  ASSERT_EQ(ModuleList_Add(12, 'c', 99, 1, 0x85, true), 0);
+  ModuleDialog* d = ModuleDialog_FromHandle(ModuleList_Next(nullptr)->dialog);
+  EXPECT_EQ(d->findChild<CanBusTab*>(), nullptr);  // no such page at all
+}
+
+TEST_F(ModuleDialogTest, ScanOpensDialogsForTheFirstModulesFound) {
+  connectDemo();
+  Option_SetInt("SCAN_OPEN_DIALOG", 1);
+  Option_SetInt("SCAN_OPEN_DIALOGS", 2);
+  VornProt_ScanReset();
+  for (int node : {2, 3, 5}) ASSERT_EQ(VornProt_ScanSend(node), 0);
+  awaitFramesToModules(3);
+  for (int round = 0; round < 200 && ModuleList_Count() < 3; ++round) {
+    VornProt_ScanCheck();
+    if (ModuleList_Count() < 3) sim.waitForSent(sim.sentFrames().size() + 1, 5);
+  }
+  ASSERT_EQ(ModuleList_Count(), 3);
+  EXPECT_EQ(ModuleList_CountDialogs(), 2);
+}
+
+TEST_F(ModuleDialogTest, DoubleClickInTheMainWindowsListOpensTheDialogBesideIt) {
+  connectDemo();
+  {
+    MainWindow main(nullptr);
+    main.move(100, 80);
+    main.show();
+    listed(3);
+    listed(2);
+    QTreeWidget* list = main.moduleList()->list();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    list->setCurrentItem(list->topLevelItem(1));
+    emit list->itemDoubleClicked(list->topLevelItem(1), 0);
+    ModuleRec* rec = ModuleList_AtLine(1);
+    ModuleDialog* d = ModuleDialog_FromHandle(rec->dialog);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->parentWidget(), &main);
+    EXPECT_EQ(tabs(d), (QStringList{"Info", "CAN Bus"}));
+    const QWidget* area = main.moduleList();
+    const QPoint corner = area->mapToGlobal(QPoint(area->width(), 0));
+    EXPECT_EQ(d->pos(), corner + QPoint(10, 10));
+
+    // A dialog lying on the main window moves along with it, and its record
+    // remembers where it went.
+    main.resize(900, 800);
+    QApplication::processEvents();
+    d->move(main.pos() + QPoint(20, 40));
+    main.move(140, 100);
+    QApplication::processEvents();  // the window system reports the move
+    EXPECT_EQ(d->pos(), QPoint(160, 140));
+    EXPECT_EQ(QPoint(rec->dialogX, rec->dialogY), QPoint(160, 140));
+    ModuleList_Clear();
+    flushDeletes();
+    Option_SetInt("ASK_BEFORE_EXIT", 0);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,255 @@
+// The bus scan against the simulated bus master: flash mode and node by node,
+// progress, cancelling in both phases, modules found twice, dialogs opened
+// automatically, send failures. The timers are fired by hand.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ProtocolSimFixture.h"
+#include "core/ErrorReport.h"
+#include "core/Shell.h"
+
+namespace {
+
+struct ScanHooks {
+  static inline std::vector<std::string> calls;
+  static inline int dialogs[64];
+  static inline int next = 0;
+  static void open(ModuleRec* rec) {
+    calls.push_back("open " + std::to_string(rec->node) + (rec->reopen ? " reopen" : ""));
+    rec->dialog = &dialogs[next++ % 64];
+    rec->reopen = 0;
+  }
+  static void close(ModuleRec* rec) {
+    calls.push_back("close " + std::to_string(rec->node));
+    ModuleList_DialogClosed(rec->dialog);
+  }
+  static void header(const char* text) { calls.push_back(std::string("header ") + text); }
+};
+
+class BusScanTest : public ProtocolSimTest {
+ protected:
+  void SetUp() override {
+    ProtocolSimTest::SetUp();
+    ScanHooks::calls.clear();
+    ModuleListHooks hooks;
+    hooks.openDialog = ScanHooks::open;
+    hooks.closeDialog = ScanHooks::close;
+    hooks.setHeader = ScanHooks::header;
+    ModuleList_SetHooks(hooks);
+    connectTestBus();
+    BusScan_SetProgressHook([this](int p) { progress.push_back(p); });
+    Shell_SetUpdateControlsHook([this] { ++controlUpdates; });
+  }
+  void TearDown() override {
+    Shell_SetUpdateControlsHook({});
+    ProtocolSimTest::TearDown();
+  }
+  void useFlashMode(bool on) { Option_SetInt("SCAN_FLASHMODE", on ? 1 : 0); }
+  void fire(int timer) { ui.fire(&BusScan_Timer(timer)); }
+  bool armed(int timer) { return ui.isArmed(&BusScan_Timer(timer)); }
+  // Identify requests the program sent, by node.
+  std::vector<int> identifiedNodes() {
+    std::vector<int> nodes;
+    for (const SimFrame& f : framesToModules())
+      if (f.len == 1 && f.data[0] == 0x80) nodes.push_back(int(f.id) - 0x680);
+    return nodes;
+  }
+  void expectIdle() {
+    EXPECT_FALSE(ScanRunning());
+    EXPECT_FALSE(armed(1));
+    EXPECT_FALSE(armed(2));
+    EXPECT_FALSE(armed(3));
+    EXPECT_FALSE(ui.waitCursor());
+  }
+
+  std::vector<int> progress;
+  int controlUpdates = 0;
+  // Bus 0 holds seven modules, the LIN master among them.
+  static constexpr int kBus0Modules = 7;
+};
+
+const std::vector<std::string> kBus0Lines = {" 2\tKVX 730-08",  " 3\tKVX 740-02",
+                                             " 5\tKVX 780-01",  " 7\tKVX 720-08",
+                                             " 10\tKVX 707-01C", " 12\t(unknown)"};
+
+TEST_F(BusScanTest, FlashModeAsksAllModulesAtOnceAndListsThemWhileCollecting) {
+  useFlashMode(true);
+  Option_SetInt("SCAN_CHECK_INTERVAL_MS", 120);
+  Option_SetInt("SCAN_COLLECT_INTERVAL_MS", 700);
+  BusScan_Command();
+  EXPECT_TRUE(ScanRunning());
+  EXPECT_TRUE(ui.waitCursor());
+  EXPECT_TRUE(BusScan_Collecting());
+  EXPECT_EQ(progress, std::vector<int>{100});
+  EXPECT_FALSE(armed(1));
+  EXPECT_EQ(ui.armedPeriod(&BusScan_Timer(2)), 120);
+  EXPECT_EQ(ui.armedPeriod(&BusScan_Timer(3)), 700);
+  EXPECT_EQ(controlUpdates, 1);
+  EXPECT_EQ(ScanHooks::calls, std::vector<std::string>{"header CAN ID"});
+  const std::vector<SimFrame> sent = awaitFramesToModules(2);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0], SimFrame(0x680, 0, {0x82}));  // the search request goes first
+  EXPECT_EQ(sent[1], SimFrame(0x680, 0, {0x80}));
+
+  ASSERT_TRUE(awaitStored(kBus0Modules));
+  fire(2);
+  EXPECT_EQ(lines(), kBus0Lines);
+  EXPECT_EQ(Option_GetInt("LIN_MASTER_ID"), 20);
+  EXPECT_EQ(GetStatusText(), "Found 6 modules");
+  EXPECT_TRUE(ScanRunning());
+  fire(3);
+  expectIdle();
+  EXPECT_EQ(controlUpdates, 2);
+  EXPECT_EQ(lines(), kBus0Lines);
+}
+
+TEST_F(BusScanTest, ARangeOfOneNodeSendsOneRequestAtProgressZeroThenCollects) {
+  useFlashMode(false);
+  Option_SetInt("SCAN_RANGE_START", 5);
+  Option_SetInt("SCAN_RANGE_STOP", 5);
+  Option_SetInt("SCAN_SEND_INTERVAL_MS", 40);
+  BusScan_Command();
+  EXPECT_FALSE(BusScan_Collecting());
+  EXPECT_EQ(ui.armedPeriod(&BusScan_Timer(1)), 40);
+  EXPECT_FALSE(armed(3));
+  fire(1);
+  EXPECT_EQ(progress, (std::vector<int>{0, 0}));
+  EXPECT_TRUE(BusScan_Collecting());
+  EXPECT_FALSE(armed(1));
+  EXPECT_TRUE(armed(3));
+  awaitFramesToModules(2);
+  EXPECT_EQ(identifiedNodes(), std::vector<int>{5});
+  ASSERT_TRUE(awaitStored(1));
+  fire(3);
+  EXPECT_EQ(lines(), std::vector<std::string>{" 5\tKVX 780-01"});
+  expectIdle();
+}
+
+TEST_F(BusScanTest, ProgressRunsOverTheRangeOneNodePerTick) {
+  useFlashMode(false);
+  Option_SetInt("SCAN_RANGE_START", 1);
+  Option_SetInt("SCAN_RANGE_STOP", 4);
+  BusScan_Command();
+  for (int i = 0; i < 4; ++i) fire(1);
+  EXPECT_EQ(progress, (std::vector<int>{0, 0, 33, 66, 100}));
+  EXPECT_TRUE(BusScan_Collecting());
+  awaitFramesToModules(5);
+  EXPECT_EQ(identifiedNodes(), (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST_F(BusScanTest, ARangeGivenBackwardsIsScannedUpwards) {
+  useFlashMode(false);
+  Option_SetInt("SCAN_RANGE_START", 6);
+  Option_SetInt("SCAN_RANGE_STOP", 4);
+  BusScan_Command();
+  for (int i = 0; i < 3; ++i) fire(1);
+  EXPECT_TRUE(BusScan_Collecting());
+  awaitFramesToModules(4);
+  EXPECT_EQ(identifiedNodes(), (std::vector<int>{4, 5, 6}));
+}
+
+TEST_F(BusScanTest, CancelWhileSendingStillCollectsTheNodesAlreadyAsked) {
+  useFlashMode(false);
+  Option_SetInt("SCAN_RANGE_START", 1);
+  Option_SetInt("SCAN_RANGE_STOP", 127);
+  BusScan_Command();
+  fire(1);
+  fire(1);
+  BusScan_Command();  // "Cancel"
+  EXPECT_TRUE(ScanRunning());
+  EXPECT_TRUE(BusScan_Collecting());
+  EXPECT_FALSE(armed(1));
+  EXPECT_TRUE(armed(2));
+  EXPECT_TRUE(armed(3));
+  ASSERT_TRUE(awaitStored(1));
+  fire(3);
+  EXPECT_EQ(lines(), std::vector<std::string>{" 2\tKVX 730-08"});
+  EXPECT_EQ(identifiedNodes(), (std::vector<int>{1, 2}));
+  expectIdle();
+}
+
+TEST_F(BusScanTest, CancelWhileCollectingEndsAtOnceAndTheNextScanDropsTheLateReplies) {
+  useFlashMode(true);
+  BusScan_Command();
+  ASSERT_TRUE(awaitStored(kBus0Modules));
+  BusScan_Command();  // "Cancel"
+  expectIdle();
+  EXPECT_EQ(ModuleList_Count(), 0);  // no last check
+  EXPECT_EQ(storedFrames(), kBus0Modules);
+  BusScan_Command();
+  EXPECT_EQ(storedFrames(), 0);
+  EXPECT_TRUE(ScanRunning());
+}
+
+TEST_F(BusScanTest, AModuleFoundTwiceKeepsOneRecordAndItsDialogIsRecreatedInPlace) {
+  useFlashMode(true);
+  Option_SetInt("SCAN_OPEN_DIALOG", 1);
+  BusScan_Command();
+  ASSERT_TRUE(awaitStored(kBus0Modules));
+  fire(2);
+  ModuleRec* rec = recordOfNode(2);
+  ASSERT_NE(rec, nullptr);
+  ASSERT_NE(rec->dialog, nullptr);
+  rec->dialogX = 200;
+  rec->dialogY = 90;
+  ScanHooks::calls.clear();
+  // The same module answers again before the scan ends.
+  sim.injectBusFrame(0, SimFrame(0x682, 0, {0x00, 0x85, 16, 2, 0, 0, 0, 0}));
+  ASSERT_TRUE(awaitStored(1));
+  fire(3);
+  EXPECT_EQ(ModuleList_Count(), 6);
+  EXPECT_EQ(ScanHooks::calls, (std::vector<std::string>{"close 2", "open 2 reopen"}));
+  EXPECT_EQ(rec->dialogX, 200);
+  EXPECT_EQ(rec->dialogY, 90);
+}
+
+TEST_F(BusScanTest, OnlyTheFirstModulesFoundOpenTheirDialogs) {
+  useFlashMode(true);
+  Option_SetInt("SCAN_OPEN_DIALOG", 1);
+  Option_SetInt("SCAN_OPEN_DIALOGS", 2);
+  BusScan_Command();
+  ASSERT_TRUE(awaitStored(kBus0Modules));
+  fire(3);
+  EXPECT_EQ(ModuleList_CountDialogs(), 2);
+  EXPECT_NE(recordOfNode(2)->dialog, nullptr);
+  EXPECT_NE(recordOfNode(3)->dialog, nullptr);
+  EXPECT_EQ(recordOfNode(5)->dialog, nullptr);
+}
+
+TEST_F(BusScanTest, NoDialogsOpenWithoutTheOption) {
+  useFlashMode(true);
+  BusScan_Command();
+  ASSERT_TRUE(awaitStored(kBus0Modules));
+  fire(3);
+  EXPECT_EQ(ModuleList_Count(), 6);
+  EXPECT_EQ(ModuleList_CountDialogs(), 0);
+}
+
+TEST_F(BusScanTest, ASendFailureEndsTheScanWithTheInterfaceError) {
+  useFlashMode(false);
+  Option_SetInt("ERRORS_IN_STATUSBAR", 0);
+  BusScan_Command();
+  fire(1);
+  CloseInterface();
+  ui.expectMessage("Interface error:\nNo interface active", UiAnswer::Ok);
+  fire(1);
+  expectIdle();
+}
+
+TEST_F(BusScanTest, AScanStartsWithAnEmptyListAndNoneStartsWhileBusy) {
+  ModuleList_Add(40, 'c', 16, 1, 0, false);
+  SetBusy(true);
+  BusScan_Command();
+  EXPECT_FALSE(ScanRunning());
+  EXPECT_EQ(ModuleList_Count(), 1);
+  SetBusy(false);
+  BusScan_Start();
+  EXPECT_TRUE(ScanRunning());
+  EXPECT_EQ(ModuleList_Count(), 0);
+  BusScan_Start();  // a second start while running does not cancel
+  EXPECT_TRUE(ScanRunning());
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+// The module protocol against the simulated bus master, through the real
+// Ethernet link on a loopback socket: a clean program state, a manual clock
+// (fixed waits and time-outs cost nothing) and helpers that wait for the
+// simulator's answers on the socket instead of sleeping.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "SimServer.h"
+#include "bus/EthMaster.h"
+#include "bus/Interface.h"
+#include "core/DebugLog.h"
+#include "core/Options.h"
+#include "platform/Clock.h"
+#include "platform/Poll.h"
+#include "protocol/BusScan.h"
+#include "protocol/ModuleList.h"
+#include "support/AppFixture.h"
+
+class ProtocolSimTest : public AppStateTest {
+ protected:
+  void SetUp() override {
+    AppStateTest::SetUp();
+    Clock_Install(&clock);
+    BusScan_ResetForTest();
+    ModuleList_SetHooks({});
+    ModuleList_Create();
+    sim.setRebootTimeMs(1);
+  }
+  void TearDown() override {
+    BusScan_ResetForTest();
+    ModuleList_SetHooks({});
+    ModuleList_SetActivateHook(nullptr);
+    ModuleList_Create();
+    CloseInterface();
+    sim.stop();
+    DebugLog_Close();
+    DebugLog_ResetForTest();
+    Clock_Install(nullptr);
+    AppStateTest::TearDown();
+  }
+
+  // Starts the simulator with this population and connects to its bus 0.
+  void connect(const SimPopulation& population) {
+    sim.setPopulation(population);
+    ASSERT_TRUE(sim.start()) << sim.lastError();
+    Option_SetString("ETHERNET_HOSTNAME", "127.0.0.1");
+    Option_SetInt("ETHERNET_PORTNO", sim.port());
+    ApplyLinkSettings();
+    ASSERT_EQ(OpenInterface("KVX Master (Ethernet)"), 0) << GetInterfaceError();
+    ASSERT_TRUE(sim.waitForClient(2000));
+    sim.clearTraffic();
+  }
+  void connectTestBus() { connect(population()); }
+
+  // The bus the tests scan. Bus 0 (125 kbit/s): nodes 2 (type 16, hw 2,
+  // firmware 2.5, bootloader 1.2), 3 (type 32), 5 (type 48, hw 3), 7 (type 17
+  // in its bootloader, no firmware), 10 (type 272), 12 (type 99, unknown to
+  // the catalogue), 20 (the LIN master). Bus 1 (500 kbit/s): nodes 2 (type
+  // 16), 4 (type 64), 9 (type 24, one-byte type layout), 33 (type 48).
+  static SimPopulation population() {
+    SimPopulation p;
+    p.busBitRates = {4, 6};
+    auto add = [&p](int bus, int node, uint32_t type, uint8_t hw, uint8_t state, int boot, int fw) {
+      SimModuleConfig c = SimModuleConfig::make(bus, node, type, p.busBitRates[size_t(bus)]);
+      c.hwVersion = hw;
+      c.state = state;
+      c.bootMajor = uint8_t(boot / 10);
+      c.bootMinor = uint8_t(boot % 10);
+      c.firmwarePresent = fw >= 0;
+      c.fwMajor = uint8_t(fw < 0 ? 255 : fw / 10);
+      c.fwMinor = uint8_t(fw < 0 ? 255 : fw % 10);
+      p.modules.push_back(c);
+      return &p.modules.back();
+    };
+    SimModuleConfig* dio = add(0, 2, 16, 2, 0x85, 12, 25);
+    dio->objects.push_back(SimObject{0x6000, 1, 0xA5, 5, false, 0});
+    dio->objects.push_back(SimObject{0x6200, 1, 0x00, 5, true, 0});
+    add(0, 3, 32, 1, 0x85, 13, 18);
+    add(0, 5, 48, 3, 0x85, 20, 31);
+    add(0, 7, 17, 1, 0x01, 11, -1);
+    add(0, 10, 272, 1, 0x85, 21, 10);
+    add(0, 12, 99, 1, 0x85, 10, 10);
+    add(0, 20, 133, 1, 0x85, 10, 14);
+    add(1, 2, 16, 2, 0x85, 12, 26);
+    add(1, 4, 64, 1, 0x83, 14, 11);
+    add(1, 9, 24, 1, 0x85, 10, 12)->extendedType = false;
+    add(1, 33, 48, 3, 0x84, 20, 30);
+    return p;
+  }
+
+  static int storedFrames() {
+    int n = 0;
+    for (int node = 0; node < 128; ++node) n += Interface_StoredFrames(node);
+    return n;
+  }
+
+  // Receives until `count` frames wait in the mailboxes (false after 3 s).
+  static bool awaitStored(int count) {
+    for (int round = 0; round < 600; ++round) {
+      PollReceive();
+      if (storedFrames() >= count) return true;
+      Poll_WaitReadable(EthMaster_Descriptor(), 5);
+    }
+    return false;
+  }
+
+  // The module protocol frames the program sent (control frames left out).
+  std::vector<SimFrame> framesToModules(size_t atLeast = 0) {
+    if (atLeast) sim.waitForReceived(atLeast, 2000);
+    std::vector<SimFrame> out;
+    for (const SimTimedFrame& f : sim.receivedFrames())
+      if (!f.frame.isControl()) out.push_back(f.frame);
+    return out;
+  }
+
+  // Waits until the simulator has seen `count` module protocol frames.
+  std::vector<SimFrame> awaitFramesToModules(size_t count) {
+    for (int round = 0; round < 600; ++round) {
+      std::vector<SimFrame> frames = framesToModules();
+      if (frames.size() >= count) return frames;
+      sim.waitForReceived(sim.receivedFrames().size() + 1, 5);
+    }
+    return framesToModules();
+  }
+
+  // Lines of the module list, in order.
+  static std::vector<std::string> lines() {
+    std::vector<std::string> out;
+    for (ModuleRec* rec = ModuleList_Next(nullptr); rec; rec = ModuleList_Next(rec))
+      out.push_back(ModuleList_LineText(rec));
+    return out;
+  }
+
+  static ModuleRec* recordOfNode(int node) {
+    for (ModuleRec* rec = ModuleList_Next(nullptr); rec; rec = ModuleList_Next(rec))
+      if (rec->node == node) return rec;
+    return nullptr;
+  }
+
+  void openLog() {
+    logPath = home.file("test.log");
+    DebugLog_Open(logPath.c_str(), 'w');
+  }
+  std::string logText() const { return ReadWholeFile(logPath); }
+
+  ManualClock clock;
+  SimServer sim;
+  std::string logPath;
+};

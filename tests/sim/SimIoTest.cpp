@@ -1,0 +1,373 @@
+// The simulated modules' I/O: channel objects, live values in every
+// encoding, inputs over time, outputs, the calibration point command, and the
+// population statements that describe them. Driven with made-up time.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "core/SimNetwork.h"
+#include "module/IoBuilder.h"
+#include "module/IoChannels.h"
+#include "module/SimChanCodes.h"
+#include "module/SimModule.h"
+#include "population/Population.h"
+
+namespace {
+
+constexpr uint32_t kBase = 0x680;
+
+uint32_t Bits(float f) {
+  uint32_t b;
+  std::memcpy(&b, &f, sizeof b);
+  return b;
+}
+float Float(uint32_t b) {
+  float f;
+  std::memcpy(&f, &b, sizeof f);
+  return f;
+}
+
+SimChannelGroup Group(SimIoGroup group, int type, std::vector<uint16_t> configs, int count, uint16_t valueIndex,
+                      int config = 0) {
+  SimChannelGroup g;
+  g.group = group;
+  g.typeNumber = type;
+  g.configs = std::move(configs);
+  g.count = count;
+  g.valueIndex = valueIndex;
+  g.config = config;
+  return g;
+}
+
+class SimIo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    net.setPopulation(SimPopulation{});
+    net.setListener([this](int, const SimFrame& f, int64_t, FrameOrigin origin) {
+      if (origin == FrameOrigin::Module) heard.push_back(f);
+    });
+  }
+  int add(const SimModuleConfig& c) { return net.addModule(c); }
+  std::vector<SimFrame> ask(int node, std::initializer_list<uint8_t> data) {
+    heard.clear();
+    net.hostTransmit(0, SimFrame(kBase + uint32_t(node), 0, data), now);
+    net.advance(now);
+    return heard;
+  }
+  // The four value bytes of an object read, or ~0 when nothing answered.
+  uint32_t readObject(int node, uint16_t index, uint8_t sub) {
+    auto r = ask(node, {0xB4, uint8_t(index >> 8), uint8_t(index), sub});
+    if (r.size() != 1) return ~0u;
+    const uint8_t* d = r[0].data;
+    return uint32_t(d[4]) | uint32_t(d[5]) << 8 | uint32_t(d[6]) << 16 | uint32_t(d[7]) << 24;
+  }
+  void at(int64_t ms) {
+    now = ms * 1000;
+    net.advance(now);
+  }
+  SimModule& mod(int id) { return *net.module(id); }
+
+  SimNetwork net;
+  std::vector<SimFrame> heard;
+  int64_t now = 0;
+};
+
+TEST_F(SimIo, BuilderRefusesGroupsThatDoNotFit) {
+  // (The descriptors themselves are read end to end by the channel information tests.)
+  SimModuleConfig c = SimModuleConfig::make(0, 3, 30);
+  ASSERT_TRUE(SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 1, {0x0100, 0x0104}, 2, 0x6401, 1)));
+  const size_t objects = c.objects.size();
+  std::string why;
+  EXPECT_FALSE(SimIo_AddChannels(c, Group(SimIoGroup::DigitalIn, 300, {0x1E00}, 1, 0x6000), &why));
+  EXPECT_FALSE(SimIo_AddChannels(c, Group(SimIoGroup::DigitalIn, 0x1E, {0x1E00}, 256, 0x6000), &why));
+  // Another group of type 1 must list the same configurations.
+  EXPECT_FALSE(SimIo_AddChannels(c, Group(SimIoGroup::AnalogOut, 1, {0x010C}, 1, 0x6411), &why));
+  EXPECT_EQ(why, "the type entry lists other configurations");
+  EXPECT_EQ(c.objects.size(), objects);
+  EXPECT_TRUE(SimIo_AddChannels(c, Group(SimIoGroup::AnalogOut, 1, {0x0100, 0x0104}, 1, 0x6411)));
+  const int id = add(c);
+  SimChannelInfo ch;
+  ASSERT_TRUE(SimIo_Channel(mod(id), SimIoGroup::AnalogIn, 1, ch));
+  EXPECT_EQ(ch.code, 0x0104);
+  EXPECT_FALSE(SimIo_Channel(mod(id), SimIoGroup::AnalogIn, 2, ch));
+}
+
+TEST_F(SimIo, AnalogInputsReportTheirSignalInEachEncoding) {
+  const struct {
+    uint16_t code;
+    bool aligned;
+    double level;
+    uint32_t bytes;
+  } cases[] = {
+      {0x0100, false, 2.5, Bits(2.5f)},        // float, volts
+      {0x0104, true, 5.0, 0x8000u},            // 12 bit, 2047.5 -> 2048, shifted by 4
+      {0x0104, false, 5.0, 0x0800u},           // the same, not aligned
+      {0x0105, true, -1.0, 0x8000u},           // -2048 << 4
+      {0x0207, false, 12.0, 0x8000u},          // 4..20 mA onto 0..65535
+      {0x0503, false, 21.34, 213u},            // i16 / 10 degrees
+      {0x0900, false, 300.0, 255u},            // u8 held at its range
+      {0x0904, false, -40.0, 0xD8u},           // i8
+      {0x0A01, false, 12.5, 1250u},            // u16 / 100 Hz
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    SimModuleConfig cfg = SimModuleConfig::make(0, 3, 30);
+    SimChannelGroup g = Group(SimIoGroup::AnalogIn, c.code >> 8, {c.code}, 1, 0x6401);
+    g.aligned = c.aligned;
+    SimIo_AddChannels(cfg, g);
+    SimIoSignal s;
+    s.level = c.level;
+    cfg.io.ioSignals.push_back(s);
+    const int id = add(cfg);
+    EXPECT_EQ(readObject(3, 0x6401, 1), c.bytes);
+    net.removeModule(id);
+  }
+}
+
+TEST_F(SimIo, OffsetGainAndSwingMoveTheMeasurement) {
+  SimModuleConfig cfg = SimModuleConfig::make(0, 3, 30);
+  SimIo_AddChannels(cfg, Group(SimIoGroup::AnalogIn, 1, {0x0100, 0x010C}, 1, 0x6401));
+  SimIoSignal s;
+  s.level = 5;
+  s.offset = 0.01;  // 1 % of 10 V
+  s.gain = 0.02;
+  cfg.io.ioSignals.push_back(s);
+  const int id = add(cfg);
+  EXPECT_FLOAT_EQ(Float(readObject(3, 0x6401, 1)), 5.2f);
+  // Another configuration: the same error in digits of its range.
+  mod(id).objects().find(0x3010, 1)->value = 1;
+  EXPECT_EQ(readObject(3, 0x6401, 1), uint32_t(std::lround(32767.5 * 1.02 + 655.35)));
+
+  SimIoSignal swinging;
+  swinging.level = 5;
+  swinging.swing = 1;
+  swinging.periodMs = 1000;
+  SimIo_SetSignal(mod(id), swinging);
+  mod(id).objects().find(0x3010, 1)->value = 0;
+  at(250);
+  EXPECT_FLOAT_EQ(Float(readObject(3, 0x6401, 1)), 6.0f);
+  at(750);
+  EXPECT_FLOAT_EQ(Float(readObject(3, 0x6401, 1)), 4.0f);
+}
+
+TEST_F(SimIo, AnInputWithoutSignalKeepsItsObjectValueAndTakesOneSetFromOutside) {
+  SimModuleConfig cfg = SimModuleConfig::make(0, 3, 30);
+  SimChannelGroup g = Group(SimIoGroup::AnalogIn, 1, {0x0103}, 1, 0x6401);
+  g.initialValue = Bits(-1.25f);
+  SimIo_AddChannels(cfg, g);
+  const int id = add(cfg);
+  EXPECT_EQ(readObject(3, 0x6401, 1), Bits(-1.25f));
+  SimIo_SetPoints(mod(id), 0, 1, 3, [] {
+    SimCalibPoints p;
+    p.values[0] = Bits(0);
+    p.values[1] = Bits(0.25f);
+    return p;
+  }());
+  EXPECT_EQ(readObject(3, 0x6401, 1), Bits(-1.0f));
+  EXPECT_EQ(readObject(3, 0x6401, 1), Bits(-1.0f));  // corrected once, not again on every read
+  mod(id).objects().find(0x6401, 1)->value = Bits(3.0f);
+  EXPECT_EQ(readObject(3, 0x6401, 1), Bits(3.25f));
+}
+
+TEST_F(SimIo, DigitalInputsRotateOutputsHoldAndTheProgramDrivesInOperational) {
+  SimModuleConfig cfg = SimModuleConfig::make(0, 4, 16);
+  SimIo_AddChannels(cfg, Group(SimIoGroup::DigitalIn, 0x1E, {0x1E03}, 1, 0x6000));
+  SimIo_AddChannels(cfg, Group(SimIoGroup::DigitalOut, 0x1F, {0x1E07}, 2, 0x6200));
+  SimIoSignal in;
+  in.group = SimIoGroup::DigitalIn;
+  in.level = 0x9;
+  in.periodMs = 100;
+  cfg.io.ioSignals.push_back(in);
+  SimIoSignal prog;
+  prog.group = SimIoGroup::DigitalOut;
+  prog.channel = 1;
+  prog.program = true;
+  prog.periodMs = 10;
+  cfg.io.ioSignals.push_back(prog);
+  const int id = add(cfg);
+  EXPECT_EQ(readObject(4, 0x6000, 1), 0x9u);
+  at(100);
+  EXPECT_EQ(readObject(4, 0x6000, 1), 0x3u);  // 1001 rotated within four bits
+  at(250);
+  EXPECT_EQ(readObject(4, 0x6000, 1), 0x6u);
+
+  ask(4, {0x34, 0x62, 0x00, 0x01, 0x5A, 0, 0, 0});
+  ask(4, {0x34, 0x62, 0x00, 0x02, 0x5A, 0, 0, 0});
+  EXPECT_EQ(readObject(4, 0x6200, 1), 0x5Au);
+  EXPECT_EQ(readObject(4, 0x6200, 2), 0x02u);  // step 25 of a running light over 8 bits
+  mod(id).setState(0x84);
+  ask(4, {0x34, 0x62, 0x00, 0x02, 0x5A, 0, 0, 0});
+  EXPECT_EQ(readObject(4, 0x6200, 2), 0x5Au);
+}
+
+TEST_F(SimIo, CalibrationCommandReadsWritesCalibratesAndClears) {
+  SimModuleConfig cfg = SimModuleConfig::make(0, 5, 30);
+  SimIo_AddChannels(cfg, Group(SimIoGroup::AnalogIn, 1, {0x0100, 0x0104}, 2, 0x6401));
+  SimIo_AddChannels(cfg, Group(SimIoGroup::AnalogOut, 3, {0x010C}, 1, 0x6411));
+  SimIoSignal s;
+  s.level = 4;
+  cfg.io.ioSignals.push_back(s);
+  const int id = add(cfg);
+
+  // Empty at first; the reply echoes bytes 1..3.
+  EXPECT_EQ(ask(5, {0xB6, 0x00, 0x01, 0x00}), std::vector<SimFrame>{SimFrame(kBase + 5, 0, {0x36, 0x00, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF})});
+  // Write X1 (acknowledged with the request's bytes), read it back.
+  const uint32_t x = Bits(1.5f);
+  auto ack = ask(5, {0x76, 0x00, 0x01, 0x00, uint8_t(x), uint8_t(x >> 8), uint8_t(x >> 16), uint8_t(x >> 24)});
+  ASSERT_EQ(ack.size(), 1u);
+  EXPECT_EQ(ack[0].data[0], 0xF6);
+  EXPECT_EQ(ack[0].len, 8);
+  EXPECT_EQ(SimIo_Points(mod(id), 0, 1, 0).values[0], x);
+
+  // Calibrate point 1 of configuration 0 against 4.5: X = the 4 V it measures.
+  const uint32_t ref = Bits(4.5f);
+  ask(5, {0x76, 0x00, 0x81, 0x00, uint8_t(ref), uint8_t(ref >> 8), uint8_t(ref >> 16), uint8_t(ref >> 24)});
+  SimCalibPoints p = SimIo_Points(mod(id), 0, 1, 0);
+  EXPECT_FLOAT_EQ(Float(p.values[0]), 4.0f);
+  EXPECT_FLOAT_EQ(Float(p.values[1]), 0.5f);
+  EXPECT_FLOAT_EQ(Float(readObject(5, 0x6401, 1)), 4.5f);
+  // Point 2 against 9 at a level of 8: the correction runs through both points.
+  s.level = 8;
+  SimIo_SetSignal(mod(id), s);
+  const uint32_t ref2 = Bits(9.0f);
+  ask(5, {0x76, 0x00, 0xA1, 0x00, uint8_t(ref2), uint8_t(ref2 >> 8), uint8_t(ref2 >> 16), uint8_t(ref2 >> 24)});
+  s.level = 6;
+  SimIo_SetSignal(mod(id), s);
+  EXPECT_FLOAT_EQ(Float(readObject(5, 0x6401, 1)), 6.75f);
+
+  // User set: one pair per channel whatever the range byte.
+  ask(5, {0x76, 0x00, 0x9F, 0x07, uint8_t(ref2), uint8_t(ref2 >> 8), uint8_t(ref2 >> 16), uint8_t(ref2 >> 24)});
+  EXPECT_EQ(SimIo_Points(mod(id), 0, 31, 0), SimIo_Points(mod(id), 0, 31, 9));
+  EXPECT_FLOAT_EQ(Float(readObject(5, 0x6401, 1)), 9.0f);
+  // Clear with a 4-byte request: the point's X and Y.
+  EXPECT_EQ(ask(5, {0x76, 0x00, 0xDF, 0x00}).at(0).len, 4);
+  EXPECT_EQ(SimIo_Points(mod(id), 0, 31, 0), SimCalibPoints{});
+  ask(5, {0x76, 0x00, 0xC1, 0x00});
+  EXPECT_EQ(SimIo_Points(mod(id), 0, 1, 0).values[0], 0xFFFFFFFFu);
+  EXPECT_NE(SimIo_Points(mod(id), 0, 1, 0).values[2], 0xFFFFFFFFu);
+
+  // Output channel 0 (0x80): calibrated against the value last written.
+  ask(5, {0x34, 0x64, 0x11, 0x01, 0x10, 0x27, 0, 0});  // 10000
+  ask(5, {0x76, 0x80, 0x81, 0x0C, uint8_t(ref), uint8_t(ref >> 8), uint8_t(ref >> 16), uint8_t(ref >> 24)});
+  EXPECT_FLOAT_EQ(Float(SimIo_Points(mod(id), 0x80, 1, 12).values[0]), 10000.0f);
+  EXPECT_NEAR(SimIo_OutputLevel(mod(id), 0), (10000 + 4.5 - 10000) / 65535.0 * 10, 1e-9);
+
+  // A channel the module does not have: empty answers, nothing stored.
+  EXPECT_EQ(ask(5, {0xB6, 0x07, 0x01, 0x00}).at(0).data[4], 0xFF);
+  ask(5, {0x76, 0x07, 0x01, 0x00, 1, 2, 3, 4});
+  EXPECT_EQ(SimIo_Points(mod(id), 7, 1, 0), SimCalibPoints{});
+}
+
+TEST_F(SimIo, TheBootloaderAnswersNoCalibrationRequest) {
+  SimModuleConfig cfg = SimModuleConfig::make(0, 6, 30);
+  cfg.state = 0x01;
+  SimIo_AddChannels(cfg, Group(SimIoGroup::AnalogIn, 1, {0x0100}, 1, 0x6401));
+  add(cfg);
+  EXPECT_TRUE(ask(6, {0xB6, 0x00, 0x01, 0x00}).empty());
+}
+
+TEST(SimIoPopulation, StatementsBuildChannelsAndRoundTrip) {
+  const char* text =
+      "module node=3 type=30\n"
+      "channels ai type=1 configs=0x0100,0x0104 count=2 value=0x6401.1 config=1 aligned=1\n"
+      "channels ao type=2 configs=0x0202 count=1 value=0x6411.1 initial=2048\n"
+      "channels do type=0x1F configs=0x1E07 count=1 value=0x6200.1 noalign\n"
+      "signal ai 1 level=2.5 swing=0.25 period=4000 offset=0.001 gain=-0.002\n"
+      "signal do 0 program period=250\n"
+      "calib 0 1.4 100 -2 - -\n"
+      "calib 129 31.0 1.5 0.25 3 0.5\n";
+  SimPopulation p;
+  std::string error;
+  ASSERT_TRUE(SimPopulation::parse(text, p, error)) << error;
+  const SimModuleConfig& m = p.modules.at(0);
+  ASSERT_EQ(m.io.ioSignals.size(), 2u);
+  EXPECT_EQ(m.io.ioSignals[0].swing, 0.25);
+  EXPECT_TRUE(m.io.ioSignals[1].program);
+  ASSERT_EQ(m.io.calibration.size(), 2u);
+  EXPECT_EQ(m.io.calibration.at(SimCalibKey(0, 1, 4)).values[2], 0xFFFFFFFFu);
+  EXPECT_EQ(m.io.calibration.at(SimCalibKey(129, 31, 0)).values[3], Bits(0.5f));
+
+  SimPopulation again;
+  ASSERT_TRUE(SimPopulation::parse(p.format(), again, error)) << error << "\n" << p.format();
+  EXPECT_EQ(again.format(), p.format());
+  EXPECT_EQ(again.modules[0].objects.size(), m.objects.size());
+  EXPECT_EQ(again.modules[0].io.calibration, m.io.calibration);
+}
+
+TEST(SimIoPopulation, BadStatementsNameTheirLine) {
+  const struct {
+    const char* text;
+    const char* error;
+  } cases[] = {
+      {"channels ai type=1 configs=0x0100 value=0x6401.1\n", "line 1: channels before any module"},
+      {"module node=3 type=30\nchannels xx type=1\n", "line 2: expected: channels"},
+      {"module node=3 type=30\nchannels ai type=1 value=0x6401.1\n", "line 2: channels need"},
+      {"module node=3 type=30\nchannels ai type=1 configs=0x0100,zz value=0x6401.1\n", "line 2: configs must"},
+      {"module node=3 type=30\nsignal ai 0 level=abc\n", "line 2: bad number"},
+      {"module node=3 type=30\nsignal ai 0\nsignal ai 0\n", "line 3: signal given twice"},
+      {"module node=3 type=30\ncalib 0 1.4 1 2 3\n", "line 2: expected: calib"},
+      {"module node=3 type=30\ncalib 0 1.0 1 x 3 4\n", "line 2: bad point value"},
+  };
+  for (const auto& c : cases) {
+    SimPopulation p;
+    std::string error;
+    EXPECT_FALSE(SimPopulation::parse(c.text, p, error)) << c.text;
+    EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.text << " gave: " << error;
+  }
+}
+
+TEST(SimIoPopulation, DemoHasChannelsOfEveryKindAndKeepsItsModules) {
+  SimPopulation p = SimPopulation::demo();
+  bool group[4] = {};
+  bool program = false, changingInput = false, factoryPoints = false;
+  for (const SimModuleConfig& m : p.modules) {
+    for (const SimObject& o : m.objects) {
+      if (o.subindex == 0 && o.value > 0) {
+        if (o.index == 0x3000) group[0] = true;
+        if (o.index == 0x3001) group[1] = true;
+        if (o.index == 0x3004) group[2] = true;
+        if (o.index == 0x3005) group[3] = true;
+      }
+    }
+    for (const SimIoSignal& s : m.io.ioSignals) {
+      program |= s.program && (m.state & 0x0F) == 5;
+      changingInput |= s.group == SimIoGroup::DigitalIn && s.periodMs > 0;
+    }
+    factoryPoints |= !m.io.calibration.empty();
+  }
+  EXPECT_TRUE(group[0] && group[1] && group[2] && group[3]);
+  EXPECT_TRUE(program && changingInput && factoryPoints);
+  // The modules other tests rely on are where they were.
+  const struct {
+    int bus, node;
+    uint32_t type;
+  } kept[] = {{0, 2, 16}, {0, 3, 32}, {0, 5, 48}, {0, 7, 17}, {0, 10, 272}, {0, 12, 99}, {0, 20, 133},
+              {1, 2, 16}, {1, 4, 64}, {1, 9, 24}, {1, 33, 48}};
+  for (const auto& k : kept) {
+    bool found = false;
+    for (const SimModuleConfig& m : p.modules) found |= m.bus == k.bus && m.node == k.node && m.type == k.type;
+    EXPECT_TRUE(found) << k.bus << "/" << k.node;
+  }
+  // Every module on bus 0 is one of those: nothing was added there.
+  int bus0 = 0;
+  for (const SimModuleConfig& m : p.modules) bus0 += m.bus == 0;
+  EXPECT_EQ(bus0, 7);
+}
+
+TEST(SimChanCodes, TheSimulatorsTableCoversEveryKind) {
+  SimCodeInfo info;
+  for (uint16_t code : {0x0100, 0x0113, 0x020E, 0x0305, 0x0405, 0x0506, 0x0608, 0x0701, 0x0802, 0x0907, 0x0A02,
+                        0x0B03, 0x0C02, 0x0D05, 0x0E00, 0x0F00, 0x1005, 0x1103, 0x1202, 0x1301, 0x1400, 0x1E0F}) {
+    EXPECT_TRUE(SimChanCode_Find(code, info)) << std::hex << code;
+  }
+  for (uint16_t code : {0x0114, 0x020F, 0x0000, 0x1500, 0x1E10, 0xFFFF}) {
+    EXPECT_FALSE(SimChanCode_Find(code, info)) << std::hex << code;
+  }
+  ASSERT_TRUE(SimChanCode_Find(0x1E03, info));
+  EXPECT_EQ(info.rawMax, 15);
+  EXPECT_EQ(info.shift, 4);
+}
+
+}  // namespace
