@@ -5,17 +5,15 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <cstring>
 #include <set>
 
 #include "core/CanMsg.h"
 #include "core/ErrorReport.h"
 #include "core/MainWindow.h"
 #include "core/Options.h"
-#include "module/CanBusTab.h"
 #include "module/CascadePlacement.h"
-#include "module/InfoTab.h"
 #include "module/ModuleTabs.h"
+#include "module/QtModulePages.h"
 #include "module/TabDialog.h"
 #include "protocol/ModuleList.h"
 #include "protocol/ModuleListWindow.h"
@@ -23,23 +21,6 @@
 #include "protocol/VornProtCommands.h"
 
 namespace {
-
-// The pages that exist, by page name; each new page is registered here. A
-// tab of the list whose page is not registered is left out of the dialog.
-struct ModulePage {
-  const char* pageName;
-  QWidget* (*create)(QWidget* parent);
-};
-const ModulePage kPages[] = {
-    {"TAB_MOD_INFO", [](QWidget* parent) -> QWidget* { return new InfoTab(parent); }},
-    {"TAB_MOD_BUSCONFIG", [](QWidget* parent) -> QWidget* { return new CanBusTab(parent); }},
-};
-
-const ModulePage* FindPage(const char* pageName) {
-  for (const ModulePage& page : kPages)
-    if (std::strcmp(page.pageName, pageName) == 0) return &page;
-  return nullptr;
-}
 
 // Dialogs alive now: a record's dialog field is trusted only when it names one.
 std::set<ModuleDialog*>& LiveDialogs() {
@@ -129,8 +110,8 @@ void ModuleDialog::addPages() {
   ModuleRec* rec = module();
   if (!rec) return;
   for (const ModuleTabSpec& tab : ModuleTabs_List(*rec, ModuleTabs_CurrentModes())) {
-    if (const ModulePage* page = FindPage(tab.pageName))
-      TabDialog_AddTab(this, tab.label, tab.pageName, page->create);
+    if (ModulePageFactory create = ModulePages_Find(tab.pageName))
+      TabDialog_AddTab(this, tab.label, tab.pageName, create);
   }
 }
 

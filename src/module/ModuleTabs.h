@@ -1,6 +1,18 @@
 // Which pages a module dialog carries, and its title. Both follow from the
 // module's catalogue row and state and from the program's modes, so the
 // decision lives here, apart from the widgets.
+//
+// Registering a page: write the page as a QWidget (best a TabPage, which
+// learns when it is shown and hidden) with a constructor taking its parent,
+// then add one line to the table in src/module/QtModulePages.cpp:
+//     {"TAB_MOD_FIRMWARE", ModulePages_Make<FirmwareTab>},
+// The dialog adds, in the order of ModuleTabs_List(), each listed tab whose
+// page is registered there; tabs without a page are simply left out. A page
+// finds its module with TabDialog_DataOfPage(this)->module (already in its
+// constructor, as it is made a child of the dialog's tab control), its dialog
+// with ModuleDialog_OfPage(this), and per-dialog state in
+// TabDialog_DataOfPage(this)->shared.get<T>(). Pages are deleted when the
+// dialog closes; the visible one gets pageHidden() first.
 #pragma once
 
 #include <string>

@@ -1,0 +1,32 @@
+#include "module/QtModulePages.h"
+
+#include <cstring>
+
+#include "firmware/FirmwareTab.h"
+#include "module/CanBusTab.h"
+#include "module/InfoTab.h"
+
+namespace {
+
+struct ModulePage {
+  const char* pageName;
+  ModulePageFactory create;
+};
+
+// Every page that exists, by page name. To add one: include its header above
+// and add a line {"TAB_MOD_...", ModulePages_Make<YourTab>}. Order does not
+// matter here; the tab order and the conditions come from ModuleTabs_List().
+const ModulePage kModulePages[] = {
+    {"TAB_MOD_INFO", ModulePages_Make<InfoTab>},
+    {"TAB_MOD_BUSCONFIG", ModulePages_Make<CanBusTab>},
+    {"TAB_MOD_FIRMWARE", ModulePages_Make<FirmwareTab>},
+};
+
+}  // namespace
+
+ModulePageFactory ModulePages_Find(const char* pageName) {
+  if (!pageName) return nullptr;
+  for (const ModulePage& page : kModulePages)
+    if (std::strcmp(page.pageName, pageName) == 0) return page.create;
+  return nullptr;
+}
