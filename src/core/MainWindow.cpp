@@ -14,6 +14,7 @@
 #include "core/ErrorReport.h"
 #include "core/Options.h"
 #include "core/Shell.h"
+#include "firmware/MultiUpdateDialog.h"
 #include "logger/LoggerDialog.h"
 #include "module/InfoFields.h"
 #include "module/ModuleDialog.h"
@@ -112,7 +113,8 @@ void MainWindow::buildMenu() {
           [] { ModuleList_Clear(); });
   connect(addAction(module, "Module Status...", "actionModuleStatus"), &QAction::triggered, this,
           [this] { StatusDialog_Open(this); });
-  addAction(module, "Multi Update...", "actionMultiUpdate");
+  connect(addAction(module, "Multi Update...", "actionMultiUpdate"), &QAction::triggered, this,
+          [this] { MultiUpdateDialog_Show(this); });
   addAction(module, "Serial Number...", "actionSerialNumber");
   connect(addAction(module, "Set Shipping Date...", "actionShippingDate"), &QAction::triggered, this,
           [] {
@@ -141,7 +143,7 @@ void MainWindow::buildMenu() {
 
   // Commands whose windows come with later parts of the program stay disabled
   // rather than doing nothing when chosen.
-  for (const char* name : {"actionMultiUpdate", "actionSerialNumber", "actionSettings"}) {
+  for (const char* name : {"actionSerialNumber", "actionSettings"}) {
     action(name)->setEnabled(false);
   }
 }
@@ -225,12 +227,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   event->accept();
+  // A logger without an owner (factory mode) would keep the program running.
+  Logger_Close();
 }
 
 void MainWindow::shutDown() {
   if (shutDown_) return;
   shutDown_ = true;
   keepAlive_.stop();
+  // The logger closes its file and stores its options before the INI file is written.
+  Logger_Close();
   // An open Ethernet link is closed first, so the stored default becomes "None".
   if (GetInterfaceType() == kInterfaceEthernet) CloseInterface();
   Option_SetString("DEFAULT_INTERFACE", GetInterfaceName());
