@@ -168,17 +168,22 @@ void ModuleListWindow::search() {
 void ModuleListWindow::rebuildLines() {
   // Redrawing is no selection by the user: no status text for it.
   const QSignalBlocker blocker(list_);
-  const int selected = list_->indexOfTopLevelItem(list_->currentItem());
+  // The selection stays with its module, wherever its line moves: a record
+  // freed in the middle of the table and reused puts a new line before it.
+  QTreeWidgetItem* current = list_->currentItem();
+  const QVariant selected = current ? current->data(0, Qt::UserRole) : QVariant();
   list_->clear();
+  QTreeWidgetItem* reselect = nullptr;
   for (ModuleRec* rec = ModuleList_Next(nullptr); rec; rec = ModuleList_Next(rec)) {
     const QString line = QString::fromStdString(ModuleList_LineText(rec));
     const int tab = line.indexOf('\t');
     auto* item = new QTreeWidgetItem(list_);
     item->setText(0, line.left(tab));
     item->setText(1, line.mid(tab + 1));
+    item->setData(0, Qt::UserRole, QVariant::fromValue(quintptr(rec)));
+    if (selected.isValid() && selected.value<quintptr>() == quintptr(rec)) reselect = item;
   }
-  if (selected >= 0 && selected < list_->topLevelItemCount())
-    list_->setCurrentItem(list_->topLevelItem(selected));
+  if (reselect) list_->setCurrentItem(reselect);
 }
 
 void ModuleListWindow::selectLine(int listIndex) {

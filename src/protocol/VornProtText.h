@@ -4,6 +4,10 @@
 // the same function overwrites.
 #pragma once
 
+// VornProt_DateText lives with the debug log, which dates its first and last
+// lines with it; the module protocol's date replies use the same function.
+#include "core/DateText.h"
+
 // Bit rate of bit-rate index on a bus: 'c' (CAN) "10 k" .. "1000 k",
 // 'm' (Modbus) "1200" .. "57600", an index outside the bus's table
 // "Baud=undef"; any other bus letter "(#<index>)".

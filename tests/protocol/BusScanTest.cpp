@@ -9,6 +9,7 @@
 #include "ProtocolSimFixture.h"
 #include "core/ErrorReport.h"
 #include "core/Shell.h"
+#include "platform/Poll.h"
 
 namespace {
 
@@ -236,6 +237,44 @@ TEST_F(BusScanTest, ASendFailureEndsTheScanWithTheInterfaceError) {
   ui.expectMessage("Interface error:\nNo interface active", UiAnswer::Ok);
   fire(1);
   expectIdle();
+}
+
+TEST_F(BusScanTest, TheBusMasterDroppingTheConnectionMidScanEndsItWithTheInterfaceError) {
+  useFlashMode(false);
+  Option_SetInt("ERRORS_IN_STATUSBAR", 0);
+  Option_SetInt("SCAN_RANGE_START", 1);
+  Option_SetInt("SCAN_RANGE_STOP", 127);
+  BusScan_Command();
+  fire(1);
+  fire(1);
+  ASSERT_TRUE(awaitStored(1));
+  fire(2);  // node 2 is listed while the scan runs
+  sim.closeConnection();
+  ui.expectMessage("Interface error:\n", UiAnswer::Ok);
+  // The link notices the closed connection on a read or a write; from then on
+  // every request fails and the first failed one ends the scan.
+  for (int tick = 0; tick < 200 && ScanRunning(); ++tick) {
+    Poll_WaitReadable(EthMaster_Descriptor(), 5);
+    fire(2);
+    if (ScanRunning()) fire(1);
+  }
+  expectIdle();
+  EXPECT_EQ(ui.pendingExpectations(), 0u);
+  EXPECT_EQ(lines(), std::vector<std::string>{" 2\tKVX 730-08"});  // what was found stays
+}
+
+TEST_F(BusScanTest, TheLinkFailingWhileCollectingEndsTheScanQuietlyAtTheCollectTime) {
+  useFlashMode(true);
+  BusScan_Command();
+  ASSERT_TRUE(awaitStored(kBus0Modules));
+  sim.closeConnection();
+  for (int i = 0; i < 20; ++i) {
+    Poll_WaitReadable(EthMaster_Descriptor(), 5);
+    fire(2);
+  }
+  fire(3);
+  expectIdle();
+  EXPECT_EQ(lines(), kBus0Lines);  // the replies that arrived before are listed
 }
 
 TEST_F(BusScanTest, AScanStartsWithAnEmptyListAndNoneStartsWhileBusy) {

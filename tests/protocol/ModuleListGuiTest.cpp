@@ -108,6 +108,37 @@ TEST_F(ModuleListWindowTest, TheStartUpScanListsTheModulesUnderTheBusHeader) {
   EXPECT_EQ(row(5), (QStringList{" 12", "(unknown)"}));
 }
 
+// What scripts/demo sets up: the demo population and the INI file it writes.
+// The port is no INI setting; the demo's simulator listens on the default 1664.
+TEST_F(ModuleListWindowTest, TheDemoSettingsScanTheDemoBusAtStartAndListTheOrderCodes) {
+  sim.stop();
+  sim.setPopulation(SimPopulation::demo());
+  ASSERT_TRUE(sim.start());
+  writeIni("# Initialization file for KVXconfig (demo)\n"
+           "DEFAULT_INTERFACE = \"KVX Master (Ethernet)\"\n"
+           "ETHERNET_HOSTNAME = \"127.0.0.1\"\n"
+           "SCAN_ON_START = 1\n"
+           "ASK_BEFORE_EXIT = 0\n");
+  Option_SetInt("ETHERNET_PORTNO", sim.port());
+  window = std::make_unique<MainWindow>(nullptr);
+  ASSERT_TRUE(window->startUp());
+  ASSERT_TRUE(ScanRunning());
+  // Opening the Ethernet master preset a node-by-node scan of the whole range.
+  EXPECT_FALSE(BusScan_Collecting());
+  EXPECT_EQ(ui.armedPeriod(&BusScan_Timer(1)), 100);
+  for (int node = 1; node <= 127; ++node) ui.fire(&BusScan_Timer(1));
+  EXPECT_TRUE(BusScan_Collecting());
+  ASSERT_TRUE(awaitStored(7));  // six modules and the LIN master on bus 0
+  ui.fire(&BusScan_Timer(3));
+  EXPECT_FALSE(ScanRunning());
+  const QStringList expected[] = {{" 2", "KVX 730-08"}, {" 3", "KVX 740-02"},  {" 5", "KVX 780-01"},
+                                  {" 7", "KVX 720-08"}, {" 10", "KVX 707-01C"}, {" 12", "(unknown)"}};
+  ASSERT_EQ(list()->topLevelItemCount(), 6);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(row(i), expected[i]) << i;
+  EXPECT_EQ(GetStatusText(), "Found 6 modules");
+  EXPECT_EQ(Option_GetInt("LIN_MASTER_ID"), 20);
+}
+
 TEST_F(ModuleListWindowTest, TheButtonStartsAndCancelsTheScan) {
   start("SCAN_ON_START = 0\n");
   EXPECT_FALSE(ScanRunning());
@@ -151,6 +182,24 @@ TEST_F(ModuleListWindowTest, ANewLineKeepsTheSelectedLine) {
   ModuleList_Add(9, 'c', 16, 1, 0, false);
   EXPECT_EQ(list()->topLevelItemCount(), 3);
   EXPECT_EQ(list()->indexOfTopLevelItem(list()->currentItem()), 1);
+}
+
+TEST_F(ModuleListWindowTest, TheSelectionStaysWithItsModuleWhenALineGoesInBeforeIt) {
+  start("SCAN_ON_START = 0\n");
+  ModuleList_Add(5, 'c', 16, 1, 0, false);
+  ModuleList_Add(7, 'c', 16, 1, 0, false);
+  ModuleList_Add(9, 'c', 16, 1, 0, false);
+  list()->setCurrentItem(list()->topLevelItem(2));
+  ModuleList_Remove(recordOfNode(5));
+  ASSERT_NE(list()->currentItem(), nullptr);
+  EXPECT_EQ(list()->currentItem()->text(0), " 9");
+  ModuleList_Add(11, 'c', 16, 1, 0, false);  // takes the freed first record: first line
+  EXPECT_EQ(row(0), (QStringList{" 11", "KVX 730-08"}));
+  ASSERT_NE(list()->currentItem(), nullptr);
+  EXPECT_EQ(list()->currentItem()->text(0), " 9");
+  ClearStatusText();
+  list()->setCurrentItem(list()->topLevelItem(0));
+  EXPECT_EQ(GetStatusText(), "KVX 730-08, CAN ID 11 (0x0B)");
 }
 
 TEST_F(ModuleListWindowTest, TheBusSelectorStoresTheBusAndTheNextScanUsesIt) {

@@ -179,6 +179,25 @@ TEST_F(VornProtTest, TwoModulesAnsweringOnOneNodeAreBothListed) {
   EXPECT_EQ(GetStatusText(), "Found 2 modules");
 }
 
+TEST_F(VornProtTest, AFullRecordTableQuietlyDropsFurtherModules) {
+  for (int i = 0; i < 255; ++i) ASSERT_EQ(ModuleList_Add(1 + i % 127, 'l', 16, 1 + i / 127, 0, false), 0);
+  VornProt_ScanReset();
+  injectIdentify(9, {0x00, 0x85, 0x10, 0x01, 0x00, 0x00, 0, 0});
+  injectIdentify(11, {0x00, 0x85, 0x20, 0x01, 0x00, 0x00, 0, 0});
+  injectIdentify(12, {0x00, 0x85, 0x30, 0x01, 0x00, 0x00, 0, 0});
+  ASSERT_TRUE(awaitStored(3));
+  VornProt_ScanCheck();
+  EXPECT_EQ(ModuleList_Count(), 256);
+  EXPECT_EQ(lines().back(), " 9\tKVX 730-08");
+  EXPECT_EQ(GetStatusText(), "Found 256 modules");
+  EXPECT_EQ(storedFrames(), 0);
+  // Found again, a listed module still keeps its one record.
+  injectIdentify(9, {0x00, 0x85, 0x10, 0x01, 0x00, 0x00, 0, 0});
+  ASSERT_TRUE(awaitStored(1));
+  VornProt_ScanCheck();
+  EXPECT_EQ(ModuleList_Count(), 256);
+}
+
 TEST_F(VornProtTest, TheLinMasterIsRememberedAndNotListed) {
   openLog();
   VornProt_ScanReset();

@@ -1,0 +1,189 @@
+// Wall time of a bus scan of nodes 1..127 against a simulated bus master
+// holding 127 modules, in flash mode (one identify request to node 0) and node
+// by node, driven exactly as the module list window drives it: BusScan and its
+// three timers, run here by a timer loop that behaves like the GUI's periodic
+// timers. Each time is set beside the time the timers alone fix: the collect
+// interval for flash mode, 127 send intervals plus the collect interval node
+// by node.
+//
+//   bench_Scan [--population FILE] [--runs N] [--no-bus-timing]
+//
+// The default population is sim/population/load-127.txt (relative to the
+// working folder); the CAN bus is paced by its bit rate unless told otherwise.
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "SimServer.h"
+#include "bus/EthMaster.h"
+#include "bus/Interface.h"
+#include "core/Options.h"
+#include "core/Shell.h"
+#include "protocol/BusScan.h"
+#include "protocol/ModuleList.h"
+#include "ui/Ui.h"
+
+namespace {
+
+double NowMs() {
+  using namespace std::chrono;
+  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count() / 1e3;
+}
+
+void SleepMs(double ms) {
+  if (ms <= 0) return;
+  timespec ts{time_t(ms / 1000), long((ms - double(time_t(ms / 1000)) * 1000) * 1e6)};
+  nanosleep(&ts, nullptr);
+}
+
+// A user interface without a screen whose timers are periodic like the GUI's:
+// a late tick is not caught up, the next one comes a full period later.
+class BenchUi : public UiBackend {
+ public:
+  UiAnswer messageBox(const std::string& text, const std::string& title, UiButtons, UiIcon, bool) override {
+    lastMessage = title + ": " + text;
+    return UiAnswer::Ok;
+  }
+  bool openFileDialog(const UiFileRequest&, std::string&) override { return false; }
+  bool saveFileDialog(const UiFileRequest&, std::string&) override { return false; }
+  void setWaitCursor(bool) override {}
+  void beep() override {}
+  void showStatusText(const std::string& text) override { lastStatus = text; }
+  void armTimer(UiTimer* timer, int periodMs) override { armed_[timer] = {NowMs() + periodMs, periodMs}; }
+  void disarmTimer(UiTimer* timer) override { armed_.erase(timer); }
+
+  // Ticks the due timers, earliest first, while busy() holds and a timer is armed.
+  template <typename Busy>
+  void runWhile(Busy busy) {
+    while (busy() && !armed_.empty()) {
+      auto next = std::min_element(armed_.begin(), armed_.end(),
+                                   [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
+      UiTimer* timer = next->first;
+      const double due = next->second.due;
+      SleepMs(due - NowMs());
+      // Scheduled before the tick: the callback may stop or re-arm its timer.
+      const double now = NowMs();
+      next->second.due = due + next->second.period >= now ? due + next->second.period
+                                                         : now + next->second.period;
+      timer->tick();
+    }
+  }
+
+  std::string lastMessage, lastStatus;
+
+ private:
+  struct Armed {
+    double due;
+    int period;
+  };
+  std::map<UiTimer*, Armed> armed_;
+};
+
+struct Run {
+  double ms = 0;
+  int found = 0;
+};
+
+Run ScanOnce(BenchUi& ui, bool flash) {
+  Option_SetInt("SCAN_FLASHMODE", flash ? 1 : 0);
+  Option_SetInt("SCAN_RANGE_START", 1);
+  Option_SetInt("SCAN_RANGE_STOP", 127);
+  Run r;
+  const double start = NowMs();
+  BusScan_Start();
+  ui.runWhile([] { return ScanRunning(); });
+  r.ms = NowMs() - start;
+  r.found = ModuleList_Count();
+  return r;
+}
+
+const char* ArgValue(int argc, char** argv, const char* name, const char* fallback) {
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], name) == 0) return argv[i + 1];
+  return fallback;
+}
+
+bool HasFlag(int argc, char** argv, const char* name) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], name) == 0) return true;
+  return false;
+}
+
+void Report(const char* name, std::vector<Run> runs, double timersMs, int expected) {
+  std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.ms < b.ms; });
+  const Run& median = runs[runs.size() / 2];
+  bool allFound = true;
+  for (const Run& r : runs) allFound = allFound && r.found == expected;
+  std::printf("%-14s  median %7.1f ms  min %7.1f  max %7.1f  timers alone %6.0f ms  "
+              "overhead %+6.1f ms  found %d/%d%s\n",
+              name, median.ms, runs.front().ms, runs.back().ms, timersMs, median.ms - timersMs,
+              median.found, expected, allFound ? "" : "  (NOT ALL RUNS FOUND EVERY MODULE)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string file = ArgValue(argc, argv, "--population", "sim/population/load-127.txt");
+  const int runs = std::atoi(ArgValue(argc, argv, "--runs", "5"));
+  const bool busTiming = !HasFlag(argc, argv, "--no-bus-timing");
+  if (runs < 1) {
+    std::fprintf(stderr, "usage: bench_Scan [--population FILE] [--runs N] [--no-bus-timing]\n");
+    return 2;
+  }
+
+  SimPopulation population;
+  std::string error;
+  if (!SimPopulation::load(file, population, error)) {
+    std::fprintf(stderr, "bench_Scan: %s\n", error.c_str());
+    return 1;
+  }
+  int expected = 0;
+  for (const SimModuleConfig& m : population.modules) expected += m.bus == 0 && m.type != 133 ? 1 : 0;
+
+  Option_Init(nullptr);
+  BenchUi ui;
+  Ui_Install(&ui);
+  ModuleList_Create();
+
+  SimServer sim;
+  sim.setPopulation(population);
+  sim.setBusTiming(busTiming);
+  if (!sim.start()) {
+    std::fprintf(stderr, "bench_Scan: cannot start the simulator: %s\n", sim.lastError().c_str());
+    return 1;
+  }
+  EthMaster_SetHostName("127.0.0.1");
+  EthMaster_SetPort(sim.port());
+  if (OpenInterface("KVX Master (Ethernet)") != 0) {
+    std::fprintf(stderr, "bench_Scan: cannot open the link: %s\n", GetInterfaceError());
+    return 1;
+  }
+
+  const int send = Option_GetInt("SCAN_SEND_INTERVAL_MS");
+  const int check = Option_GetInt("SCAN_CHECK_INTERVAL_MS");
+  const int collect = Option_GetInt("SCAN_COLLECT_INTERVAL_MS");
+  std::printf("%zu modules on bus 0 (%s), bus timing %s; send %d ms, check %d ms, collect %d ms; "
+              "%d runs each\n",
+              population.modules.size(), file.c_str(), busTiming ? "on" : "off", send, check, collect,
+              runs);
+
+  ScanOnce(ui, true);  // warm-up: connection, caches
+  std::vector<Run> flash, nodes;
+  for (int i = 0; i < runs; ++i) flash.push_back(ScanOnce(ui, true));
+  for (int i = 0; i < runs; ++i) nodes.push_back(ScanOnce(ui, false));
+  Report("flash mode", flash, collect, expected);
+  Report("node by node", nodes, 127.0 * send + collect, expected);
+  if (!ui.lastMessage.empty()) std::printf("last message: %s\n", ui.lastMessage.c_str());
+
+  CloseInterface();
+  sim.stop();
+  Ui_Install(nullptr);
+  return 0;
+}
