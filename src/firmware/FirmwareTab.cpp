@@ -21,6 +21,8 @@ namespace {
 constexpr int kRows = 4;
 const char* const kRowLabels[kRows] = {"Module Type:", "Hardware Version:", "Firmware Version:", "Code Start:"};
 const char* const kRowNames[kRows] = {"Type", "Hardware", "Firmware", "CodeStart"};
+// Type, hardware version and code start carry an agreement mark; the version does not.
+const int kMarkOfRow[kRows] = {0, 1, -1, 2};
 
 QLineEdit* ValueField(QWidget* parent, const QString& name) {
   auto* f = new QLineEdit(parent);
@@ -65,12 +67,13 @@ FirmwareTab::FirmwareTab(QWidget* parent) : TabPage(parent), timer_([this] { tic
     fileFields_[i] = ValueField(this, QString("fwFile") + kRowNames[i]);
     grid->addWidget(moduleFields_[i], i + 1, 1);
     grid->addWidget(fileFields_[i], i + 1, 3);
-    if (i < 3) {
-      marks_[i] = new QLabel(this);
-      marks_[i]->setObjectName(QString("fwMark") + kRowNames[i]);
-      marks_[i]->setAlignment(Qt::AlignCenter);
-      marks_[i]->setMinimumWidth(20);
-      grid->addWidget(marks_[i], i + 1, 2);
+    if (kMarkOfRow[i] >= 0) {
+      QLabel*& mark = marks_[kMarkOfRow[i]];
+      mark = new QLabel(this);
+      mark->setObjectName(QString("fwMark") + kRowNames[i]);
+      mark->setAlignment(Qt::AlignCenter);
+      mark->setMinimumWidth(20);
+      grid->addWidget(mark, i + 1, 2);
     }
   }
   auto* fileRow = new QHBoxLayout;
