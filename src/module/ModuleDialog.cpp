@@ -162,6 +162,7 @@ void ModuleDialog::reject() { close(); }
 void ModuleDialog::closeEvent(QCloseEvent* event) {
   if (!closed_) {
     closed_ = true;
+    closeOwnedWindows();
     ModuleRec* rec = module();
     // A module in search mode is told that the search is over.
     if (rec && (rec->state & VORN_STATE_MASK) == VORN_STATE_SEARCH_MODE) {
@@ -177,6 +178,14 @@ void ModuleDialog::closeEvent(QCloseEvent* event) {
   }
   // QDialog's own handler would call reject() again.
   QWidget::closeEvent(event);
+}
+
+void ModuleDialog::closeOwnedWindows() {
+  // Windows made by the pages (a calibration dialog of the analog input page)
+  // work on this module; none may outlive its dialog. Each gets its own close
+  // handling before the pages go.
+  for (QWidget* w : findChildren<QWidget*>())
+    if (w->isWindow() && w->isVisible()) w->close();
 }
 
 ModuleDialog* ModuleDialog_Open(ModuleRec* module) {

@@ -2,6 +2,10 @@
 // window, with the module's pages on a tab control and the buttons "Flash
 // module LED" and "Close". The module list opens, re-creates and closes it
 // through the hooks installed by ModuleDialog_InstallListHooks().
+//
+// The pages come from the registry in QtModulePages.cpp (see ModuleTabs.h).
+// A window a page opens for its module (a calibration dialog) takes the page
+// or the dialog as its parent: closing the module dialog closes it first.
 #pragma once
 
 #include <QDialog>
@@ -32,6 +36,7 @@ class ModuleDialog : public QDialog {
  private:
   void addPages();
   void place();
+  void closeOwnedWindows();
 
   QTabWidget* tabs_;
   QPushButton* flash_;

@@ -25,6 +25,7 @@ ModuleInfoDialog::ModuleInfoDialog(QWidget* owner) : QDialog(owner) {
   list_->setSortingEnabled(false);
   list_->header()->setSectionsClickable(true);
   list_->header()->setStretchLastSection(false);
+  list_->header()->setSortIndicatorShown(true);
   showType_ = new QCheckBox("Show module type", this);
   showType_->setObjectName("showModuleType");
   close_ = new QPushButton("Close", this);
@@ -65,6 +66,10 @@ void ModuleInfoDialog::fillRows() {
     items << item;
   }
   list_->addTopLevelItems(items);
+  // The header shows which column orders the list, and which way.
+  for (int i = 0; i < int(columns_.size()); ++i)
+    if (columns_[i].column == sort_.column)
+      list_->header()->setSortIndicator(i, sort_.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void ModuleInfoDialog::clickColumn(int position) {

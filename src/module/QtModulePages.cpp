@@ -3,6 +3,9 @@
 #include <cstring>
 
 #include "firmware/FirmwareTab.h"
+#include "io/AnalogTab.h"
+#include "io/DigitalTab.h"
+#include "io/SwitchesTab.h"
 #include "module/CanBusTab.h"
 #include "module/InfoTab.h"
 
@@ -20,6 +23,11 @@ const ModulePage kModulePages[] = {
     {"TAB_MOD_INFO", ModulePages_Make<InfoTab>},
     {"TAB_MOD_BUSCONFIG", ModulePages_Make<CanBusTab>},
     {"TAB_MOD_FIRMWARE", ModulePages_Make<FirmwareTab>},
+    {"TAB_MOD_ANALOGIN", ModulePages_Make<AnalogInTab>},
+    {"TAB_MOD_ANALOGOUT", ModulePages_Make<AnalogOutTab>},
+    {"TAB_MOD_DIGITALIN", ModulePages_Make<DigitalInTab>},
+    {"TAB_MOD_DIGITALOUT", ModulePages_Make<DigitalOutTab>},
+    {"TAB_MOD_DIPSWITCHES", ModulePages_Make<SwitchesTab>},
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +17,8 @@
 #include "core/MainWindow.h"
 #include "module/CanBusTab.h"
 #include "module/ModuleDialog.h"
+#include "module/ModuleTabs.h"
+#include "module/QtModulePages.h"
 #include "module/TabDialog.h"
 #include "protocol/ModuleListWindow.h"
 #include "protocol/VornProt.h"
@@ -55,6 +58,14 @@ class ModuleDialogTest : public ModuleSimTest {
     for (int i = 0; i < d->tabControl()->count(); ++i) out << d->tabControl()->tabText(i);
     return out;
   }
+  // The tabs a dialog should carry: the module's tab list in its order, less
+  // the pages that no subsystem provides (yet).
+  static QStringList expectedTabs(const ModuleRec& rec) {
+    QStringList out;
+    for (const ModuleTabSpec& t : ModuleTabs_List(rec, ModuleTabs_CurrentModes()))
+      if (ModulePages_Find(t.pageName)) out << t.label;
+    return out;
+  }
   template <class T>
   static T* child(QWidget* w, const char* name) {
     T* c = w->findChild<T*>(name);
@@ -91,7 +102,8 @@ TEST_F(ModuleDialogTest, KnownModuleShowsItsInfoPage) {
   ModuleDialog* d = open(2);
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->windowTitle(), "KVX 730-08,  CAN ID 2 (0x02)");
-  EXPECT_EQ(tabs(d), (QStringList{"Info", "CAN Bus"}));
+  EXPECT_EQ(tabs(d).mid(0, 2), (QStringList{"Info", "CAN Bus"}));
+  EXPECT_EQ(tabs(d), expectedTabs(*d->module()));
   EXPECT_EQ(field(d, "infoName"), "KVX 730-08");
   EXPECT_EQ(field(d, "infoBootloaderVersion"), "1.2");
   EXPECT_EQ(field(d, "infoFirmwareVersion"), "2.5");
@@ -124,6 +136,71 @@ TEST_F(ModuleDialogTest, FactoryModeSetsTheShippingDateFromTheInfoPage) {
   set->click();
   EXPECT_EQ(field(d, "infoShippingDate"), "06 Dec 2026, 12:00:00");  // refreshed from the module
   EXPECT_EQ(commandsSent(), (std::vector<int>{0x65, 0xA6, 0xA5}));
+}
+
+TEST_F(ModuleDialogTest, EveryTabHasARealPageInTheOrderOfTheTabList) {
+  FactoryMode_SetForTest(true);
+  Option_SetInt("DEBUG_MODE", 1);
+  Option_SetInt("MODULETEST_MODE", 1);
+  connectDemo();
+  for (int node : {2, 3, 5, 20}) {
+    ModuleDialog* d = open(node);
+    ASSERT_NE(d, nullptr) << node;
+    // Only pages that exist are added: each tab's page carries the name of
+    // its tab, in the order of the tab list.
+    std::vector<std::string> expected;
+    for (const ModuleTabSpec& t : ModuleTabs_List(*d->module(), ModuleTabs_CurrentModes()))
+      if (ModulePages_Find(t.pageName)) expected.push_back(t.pageName);
+    std::vector<std::string> shown;
+    for (int i = 0; i < d->tabControl()->count(); ++i)
+      shown.push_back(d->tabControl()->widget(i)->objectName().toStdString());
+    EXPECT_EQ(shown, expected) << node;
+    EXPECT_EQ(tabs(d).mid(0, 2), (QStringList{"Info", "CAN Bus"})) << node;
+  }
+  EXPECT_EQ(ModulePages_Find("TAB_MOD_NO_SUCH_PAGE"), nullptr);
+}
+
+TEST_F(ModuleDialogTest, BootloaderModuleShowsNoFirmwarePagesAndDashedVersion) {
+  FactoryMode_SetForTest(true);
+  Option_SetInt("DEBUG_MODE", 1);
+  connectDemo();
+  ModuleDialog* d = open(7);  // digital outputs, bootloader only, no firmware
+  ASSERT_NE(d, nullptr);
+  for (const char* firmwareOnly : {"SMS", "Analog In", "Analog Out", "Digital In", "Digital Out", "SDOs",
+                                   "Vref Calib"})
+    EXPECT_FALSE(tabs(d).contains(firmwareOnly)) << firmwareOnly;
+  EXPECT_EQ(field(d, "infoMode"), "Bootloader");
+  EXPECT_EQ(field(d, "infoStatus"), "1 (Bootloader)");
+  EXPECT_EQ(field(d, "infoBootloaderVersion"), "1.1");
+  EXPECT_EQ(field(d, "infoFirmwareVersion"), "-");
+}
+
+TEST_F(ModuleDialogTest, InfoPageReadsAgainEachTimeItIsShown) {
+  connectDemo();
+  ModuleDialog* d = open(2);
+  EXPECT_EQ(commandsSent(), (std::vector<int>{0x85, 0xA5}));
+  sim.clearTraffic();
+  d->tabControl()->setCurrentIndex(1);
+  d->tabControl()->setCurrentIndex(0);
+  // The versions stay cached in the record; the shipping date is read again.
+  EXPECT_EQ(commandsSent(), (std::vector<int>{0x99, 0xA5}));
+  EXPECT_EQ(field(d, "infoFirmwareVersion"), "2.5");
+}
+
+TEST_F(ModuleDialogTest, ClosingTheDialogClosesTheWindowsOfItsPages) {
+  connectDemo();
+  ModuleDialog* d = open(2);
+  QWidget* info = child<QWidget>(d, "TAB_MOD_INFO");
+  auto* owned = new QDialog(info);
+  owned->setAttribute(Qt::WA_DeleteOnClose);
+  owned->show();
+  // Closed as its user would close it (so it can finish its work), not just
+  // deleted along with the page.
+  bool closed = false;
+  QObject::connect(owned, &QDialog::finished, [&closed] { closed = true; });
+  child<QPushButton>(d, "closeButton")->click();
+  EXPECT_TRUE(closed);
+  flushDeletes();
 }
 
 TEST_F(ModuleDialogTest, ElevenDialogsCascadeAndTheCascadeRestarts) {
@@ -259,6 +336,44 @@ TEST_F(ModuleDialogTest, BusTabSourceChoiceShowsTheDipSwitches) {
   EXPECT_TRUE(child<QLineEdit>(tab, "nodeId")->isEnabled());
 }
 
+TEST_F(ModuleDialogTest, BusTabShowsEepromNodeOneAsTwoAndRefusesDipNodeOne) {
+  connectDemo();
+  changeModule(2, [](SimModuleConfig& c) {
+    c.eepromNode = 1;
+    c.dipNodeSwitches = 1;
+  });
+  ModuleDialog* d = open(2);
+  CanBusTab* tab = busTab(d);
+  EXPECT_EQ(field(tab, "nodeId"), "2");
+  child<QRadioButton>(tab, "sourceDip")->click();
+  EXPECT_EQ(field(tab, "nodeId"), "1");
+  sim.clearTraffic();
+  ui.expectMessage("Error: DIP switches in illegal position.\nSet DIP switches to a Node ID\n"
+                   "in the range 02h...7Fh (2...127) and to a\nvalid baudrate.",
+                   UiAnswer::Ok);
+  child<QPushButton>(tab, "writeEeprom")->click();
+  for (int command : commandsSent()) EXPECT_NE(command, 0x59);
+  EXPECT_EQ(moduleConfig(2).eepromNode, 1);
+  EXPECT_EQ(d->windowTitle(), "KVX 730-08,  CAN ID 2 (0x02)");
+}
+
+TEST_F(ModuleDialogTest, EachBusTabKeepsTheFormatOfItsOwnModule) {
+  connectDemo();
+  ModuleDialog* classic = open(2);
+  CanBusTab* classicTab = busTab(classic);
+  ModuleDialog* newer = open(5);
+  EXPECT_TRUE(busTab(newer)->format38());
+  // The classic module's write still follows the classic rules after a
+  // format-38 module was shown: the node is limited, not refused.
+  EXPECT_FALSE(classicTab->format38());
+  child<QLineEdit>(classicTab, "nodeId")->setText("200");
+  ui.expectMessage("Set CAN bus parameters of module to\nNode ID = 127,\nBaudrate = 125 k?", UiAnswer::Ok);
+  child<QPushButton>(classicTab, "writeEeprom")->click();
+  EXPECT_EQ(moduleConfig(127).eepromNode, 127);
+  EXPECT_EQ(classic->windowTitle(), "KVX 730-08,  CAN ID 127 (0x7F)");
+  EXPECT_EQ(newer->windowTitle(), "KVX 780-01,  CAN ID 5 (0x05)");
+}
+
 TEST_F(ModuleDialogTest, BusTabOfANewerModuleOffersClearing) {
   connectDemo();
   ModuleDialog* d = open(5);
@@ -316,7 +431,7 @@ TEST_F(ModuleDialogTest, DoubleClickInTheMainWindowsListOpensTheDialogBesideIt) 
     ModuleDialog* d = ModuleDialog_FromHandle(rec->dialog);
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->parentWidget(), &main);
-    EXPECT_EQ(tabs(d), (QStringList{"Info", "CAN Bus"}));
+    EXPECT_EQ(tabs(d).mid(0, 2), (QStringList{"Info", "CAN Bus"}));
     const QWidget* area = main.moduleList();
     const QPoint corner = area->mapToGlobal(QPoint(area->width(), 0));
     EXPECT_EQ(d->pos(), corner + QPoint(10, 10));

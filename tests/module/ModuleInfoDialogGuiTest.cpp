@@ -88,12 +88,15 @@ TEST_F(ModuleInfoDialogTest, HeaderClicksSortAndToggleTheDirection) {
   for (const QString& t : column(d, 1)) types.push_back(t.toInt());
   EXPECT_TRUE(std::is_sorted(types.begin(), types.end()));
   EXPECT_LT(column(d, 1).indexOf("9"), column(d, 1).indexOf("10"));
+  EXPECT_EQ(d.list()->header()->sortIndicatorSection(), 1);
+  EXPECT_EQ(d.list()->header()->sortIndicatorOrder(), Qt::AscendingOrder);
 
   // A click on the header does the same.
   emit d.list()->header()->sectionClicked(1);
   types.clear();
   for (const QString& t : column(d, 1)) types.push_back(t.toInt());
   EXPECT_TRUE(std::is_sorted(types.rbegin(), types.rend()));
+  EXPECT_EQ(d.list()->header()->sortIndicatorOrder(), Qt::DescendingOrder);
 
   d.clickColumn(2);
   EXPECT_TRUE(sortedNoCase(column(d, 2), false));
