@@ -51,15 +51,21 @@ int AnalogChannel_Bar(double value, double minimum, double maximum) {
 
 int AnalogIn_ReadValue(const ModuleRec& module, const ChanInfo& info, int channel,
                        AnalogReading& out) {
-  const int code = ChanInfo_ActiveCode(info, channel);
-  std::string unit;
-  double minimum = 0, maximum = 0;
-  if (!ValidChannel(info, channel) || ChanType_GetInfo(code, true, nullptr, &unit, &minimum, &maximum) != 0) {
+  if (!ValidChannel(info, channel)) {
     out = AnalogReading{};
     return -1;
   }
+  // The value is read even for a channel that is off, so that a module that
+  // stopped answering ends the polling in every case.
+  const int code = ChanInfo_ActiveCode(info, channel);
   double value = 0;
   if (!ReadDecoded(module, info, channel, code, value)) return 0;
+  std::string unit;
+  double minimum = 0, maximum = 0;
+  if (ChanType_GetInfo(code, true, nullptr, &unit, &minimum, &maximum) != 0) {
+    out = AnalogReading{};
+    return -1;
+  }
   out.text = Text_Format("%g %s", value, IsVoltageOrCurrent(code) ? "" : unit.c_str());
   out.bar = AnalogChannel_Bar(value, minimum, maximum);
   return 1;

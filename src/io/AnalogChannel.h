@@ -25,7 +25,7 @@ struct AnalogReading {
 // Analog In: reads the channel's value and shows it in physical units,
 // "%g %s" with the unit (none for voltage and current). 1 on success; 0 when
 // the read failed (reported; the page clears its auto-update flag); -1 for a
-// channel switched off or of an unknown code (empty text, bar 0, nothing read).
+// channel switched off or of an unknown code (empty text, bar 0).
 int AnalogIn_ReadValue(const ModuleRec& module, const ChanInfo& info, int channel,
                        AnalogReading& out);
 

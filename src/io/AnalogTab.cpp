@@ -1,0 +1,302 @@
+#include "io/AnalogTab.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "calib/CalibData.h"
+#include "core/ErrorReport.h"
+#include "core/Options.h"
+#include "io/AnalogChannel.h"
+#include "io/CalibPointsWidget.h"
+#include "io/ChanInfo.h"
+#include "protocol/ModuleList.h"
+
+namespace {
+
+// A channel record for a page that is not (yet) part of a module dialog.
+ChanInfo g_looseChannels;
+
+// The value caption as the page first showed it, kept for the whole run.
+std::string g_capturedCaption;
+bool g_captionCaptured = false;
+
+}  // namespace
+
+// ---- both pages -------------------------------------------------------------------
+
+AnalogTab::AnalogTab(QWidget* parent, bool outputs) : TabPage(parent), outputs_(outputs) {
+  setObjectName(outputs ? "TAB_MOD_ANALOGOUT" : "TAB_MOD_ANALOGIN");
+  channelList_ = new QComboBox(this);
+  channelList_->setObjectName("channelList");
+  channelList_->setMinimumWidth(60);
+  configText_ = new QLineEdit(this);
+  configText_->setObjectName("configText");
+  configText_->setReadOnly(true);
+  bar_ = new QProgressBar(this);
+  bar_->setObjectName("levelBar");
+  bar_->setRange(0, 100);
+  bar_->setValue(0);
+  bar_->setTextVisible(false);
+  calib_ = new CalibPointsWidget(this);
+  autoUpdate_ = new QCheckBox("Auto Update", this);
+  autoUpdate_->setObjectName("autoUpdate");
+  factoryCalib_ = new QPushButton("Factory Calibration...", this);
+  factoryCalib_->setObjectName("factoryCalib");
+  factoryCalib_->setAutoDefault(false);
+  // The factory calibration dialogs are not part of this program yet: the
+  // button stays hidden until they are.
+  factoryCalib_->hide();
+
+  connect(channelList_, &QComboBox::activated, this, [this](int index) { selectChannel(index); });
+  connect(calib_, &CalibPointsWidget::pointChanged, this,
+          [this](bool succeeded) { calibPointChanged(succeeded); });
+}
+
+ModuleRec* AnalogTab::module() const {
+  TabDialogData* data = TabDialog_DataOfPage(this);
+  return data ? data->module : nullptr;
+}
+
+ChanInfo& AnalogTab::channels() const {
+  TabDialogData* data = TabDialog_DataOfPage(this);
+  return data ? data->shared.get<ChanInfo>() : g_looseChannels;
+}
+
+void AnalogTab::selectChannel(int channel) {
+  ChanInfo& info = channels();
+  if (channel < 0 || channel >= info.channelCount) return;
+  info.currentChannel = channel;
+  if (channelList_->currentIndex() != channel) channelList_->setCurrentIndex(channel);
+  channelChosen();
+}
+
+void AnalogTab::loadChannels() {
+  ChanInfo& info = channels();
+  info.channelCount = 0;
+  info.currentChannel = 0;
+  if (ModuleRec* m = module()) {
+    ChanInfo_GetChannelInfo(*m, info, outputs_ ? CHANINFO_ANALOG_OUT : CHANINFO_ANALOG_IN);
+  }
+  channelList_->clear();
+  for (int c = 0; c < info.channelCount; ++c) channelList_->addItem(QString::number(c));
+  channelList_->setCurrentIndex(info.channelCount > 0 ? info.currentChannel : -1);
+}
+
+void AnalogTab::resetControls() {
+  if (!FactoryMode()) factoryCalib_->hide();
+  configText_->clear();
+  bar_->setValue(0);
+  calib_->clearTexts();
+  channelList_->setEnabled(false);
+  calib_->setRowsEnabled(false);
+  factoryCalib_->setEnabled(false);
+  autoUpdate_->setEnabled(false);
+  autoUpdate_->setChecked(false);
+}
+
+void AnalogTab::showCalibPoints(int code) {
+  const ChanInfo& info = channels();
+  const int channelByte = info.currentChannel + (outputs_ ? CALIB_OUTPUT_CHANNEL : 0);
+  calib_->setChannel(module(), channelByte, code);
+  calib_->showPoints();
+}
+
+// ---- Analog In ----------------------------------------------------------------------
+
+AnalogInTab::AnalogInTab(QWidget* parent) : AnalogTab(parent, false) {
+  value_ = new QLineEdit(this);
+  value_->setObjectName("valueText");
+  value_->setReadOnly(true);
+  timer_ = new QTimer(this);
+  timer_->setObjectName("refreshTimer");
+  connect(timer_, &QTimer::timeout, this, &AnalogInTab::tick);
+  connect(autoUpdate_, &QCheckBox::clicked, this, [this](bool checked) {
+    if (ModuleRec* m = module()) m->autoUpdate = checked ? 1 : 0;
+    refresh();
+    startOrStopTimer();
+  });
+
+  auto* grid = new QGridLayout;
+  grid->addWidget(new QLabel("Channel:", this), 0, 0);
+  grid->addWidget(channelList_, 0, 1, Qt::AlignLeft);
+  grid->addWidget(new QLabel("Configuration:", this), 1, 0);
+  grid->addWidget(configText_, 1, 1);
+  grid->addWidget(new QLabel("Value:", this), 2, 0);
+  grid->addWidget(value_, 2, 1);
+  grid->addWidget(bar_, 3, 1);
+  grid->setColumnStretch(1, 1);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(autoUpdate_);
+  bottom->addStretch(1);
+  bottom->addWidget(factoryCalib_);
+  auto* page = new QVBoxLayout(this);
+  page->addLayout(grid);
+  page->addSpacing(8);
+  page->addWidget(calib_);
+  page->addStretch(1);
+  page->addLayout(bottom);
+}
+
+void AnalogInTab::pageShown() {
+  loadChannels();
+  refresh();
+  startOrStopTimer();
+}
+
+void AnalogInTab::pageHidden() { timer_->stop(); }
+
+void AnalogInTab::startOrStopTimer() {
+  const ModuleRec* m = module();
+  if (m && m->autoUpdate && channels().channelCount > 0) {
+    timer_->start(Option_GetInt("AUTOUPDATE_INTERVAL_MS"));
+  } else {
+    timer_->stop();
+  }
+}
+
+void AnalogInTab::refresh() {
+  resetControls();
+  value_->clear();
+  const ChanInfo& info = channels();
+  if (info.channelCount == 0) return;
+  const ModuleRec* m = module();
+  channelList_->setEnabled(true);
+  calib_->setRowsEnabled(true);
+  factoryCalib_->setEnabled(true);
+  autoUpdate_->setEnabled(true);
+  autoUpdate_->setChecked(m && m->autoUpdate);
+  const int c = info.currentChannel;
+  configText_->setText(QString::fromStdString(AnalogChannel_ConfigText(info, c)));
+  showCalibPoints(ChanInfo_ActiveCode(info, c));
+}
+
+int AnalogInTab::readValue() {
+  ModuleRec* m = module();
+  if (!m || !m->autoUpdate || channels().channelCount == 0) return -1;
+  AnalogReading reading;
+  const int result = AnalogIn_ReadValue(*m, channels(), channels().currentChannel, reading);
+  if (result == 0) {
+    m->autoUpdate = 0;
+    autoUpdate_->setChecked(false);
+    return -1;
+  }
+  value_->setText(QString::fromStdString(reading.text));
+  bar_->setValue(reading.bar);
+  return result == 1 ? 0 : -1;
+}
+
+void AnalogInTab::tick() {
+  timer_->stop();
+  readValue();
+  startOrStopTimer();
+}
+
+void AnalogInTab::calibPointChanged(bool succeeded) {
+  if (succeeded) refresh();
+}
+
+// ---- Analog Out ---------------------------------------------------------------------
+
+AnalogOutTab::AnalogOutTab(QWidget* parent) : AnalogTab(parent, true) {
+  caption_ = new QLabel("Set Output Value", this);
+  caption_->setObjectName("valueCaption");
+  entry_ = new QLineEdit(this);
+  entry_->setObjectName("outputEntry");
+  set_ = new QPushButton("Set", this);
+  set_->setObjectName("setOutput");
+  set_->setAutoDefault(false);
+  connect(set_, &QPushButton::clicked, this, &AnalogOutTab::setValue);
+  connect(entry_, &QLineEdit::returnPressed, this, &AnalogOutTab::setValue);
+  autoUpdate_->setEnabled(false);
+
+  auto* grid = new QGridLayout;
+  grid->addWidget(new QLabel("Channel:", this), 0, 0);
+  grid->addWidget(channelList_, 0, 1, 1, 2, Qt::AlignLeft);
+  grid->addWidget(new QLabel("Configuration:", this), 1, 0);
+  grid->addWidget(configText_, 1, 1, 1, 2);
+  grid->addWidget(caption_, 2, 0, 1, 3);
+  grid->addWidget(entry_, 3, 1);
+  grid->addWidget(set_, 3, 2);
+  grid->addWidget(bar_, 4, 1, 1, 2);
+  grid->setColumnStretch(1, 1);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(autoUpdate_);
+  bottom->addStretch(1);
+  bottom->addWidget(factoryCalib_);
+  auto* page = new QVBoxLayout(this);
+  page->addLayout(grid);
+  page->addSpacing(8);
+  page->addWidget(calib_);
+  page->addStretch(1);
+  page->addLayout(bottom);
+}
+
+void AnalogOutTab::pageShown() {
+  loadChannels();
+  refresh();
+  readValue();
+}
+
+void AnalogOutTab::refresh() {
+  if (!g_captionCaptured) {
+    g_capturedCaption = caption_->text().toStdString();
+    g_captionCaptured = true;
+  }
+  resetControls();
+  entry_->clear();
+  caption_->setText(QString::fromStdString(g_capturedCaption));
+  entry_->setEnabled(false);
+  set_->setEnabled(false);
+  const ChanInfo& info = channels();
+  if (info.channelCount == 0) return;
+  channelList_->setEnabled(true);
+  calib_->setRowsEnabled(true);
+  factoryCalib_->setEnabled(true);
+  entry_->setEnabled(true);
+  set_->setEnabled(true);
+  const int c = info.currentChannel;
+  const int code = ChanInfo_ActiveCode(info, c);
+  std::string name;
+  ChanType_GetInfo(code, false, &name);
+  configText_->setText(QString::fromStdString(name));
+  caption_->setText(QString::fromStdString(AnalogOut_Caption(g_capturedCaption, info, c)));
+  showCalibPoints(code);
+}
+
+int AnalogOutTab::readValue() {
+  ModuleRec* m = module();
+  if (!m || channels().channelCount == 0) return -1;
+  AnalogReading reading;
+  const bool hex = AnalogOut_IsHexEntry(entry_->text().toStdString());
+  if (!AnalogOut_ReadValue(*m, channels(), channels().currentChannel, hex, reading)) return -1;
+  entry_->setText(QString::fromStdString(reading.text));
+  bar_->setValue(reading.bar);
+  return 0;
+}
+
+void AnalogOutTab::setValue() {
+  ModuleRec* m = module();
+  if (!m || channels().channelCount == 0) return;
+  const std::string entry = entry_->text().toStdString();
+  double ignored = 0;
+  if (!AnalogOut_ParseEntry(entry, ignored)) return;  // not a number: nothing is sent
+  AnalogOut_SetValue(*m, channels(), channels().currentChannel, entry);
+  readValue();
+}
+
+void AnalogOutTab::channelChosen() {
+  refresh();
+  readValue();
+}
+
+void AnalogOutTab::calibPointChanged(bool) {
+  refresh();
+  readValue();
+}

@@ -1,0 +1,100 @@
+// The Analog In and Analog Out pages of the module dialog (TAB_MOD_ANALOGIN,
+// TAB_MOD_ANALOGOUT): one channel at a time, chosen in a channel list, with
+// its configuration, its value and level bar and its two user calibration
+// points. Analog In polls the value while the module's auto-update flag is
+// set; Analog Out reads on demand and writes an entered output value.
+#pragma once
+
+#include "module/TabDialog.h"
+
+class CalibPointsWidget;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+struct ChanInfo;
+struct ModuleRec;
+
+// What both pages have.
+class AnalogTab : public TabPage {
+  Q_OBJECT
+ public:
+  AnalogTab(QWidget* parent, bool outputs);
+
+  virtual void refresh() = 0;
+  // Selects a channel as the channel list does.
+  void selectChannel(int channel);
+
+  CalibPointsWidget* calibPoints() const { return calib_; }
+
+ protected:
+  ModuleRec* module() const;
+  ChanInfo& channels() const;
+  // Reads the channel description and fills the channel list.
+  void loadChannels();
+  // Everything cleared and disabled, as a refresh begins.
+  void resetControls();
+  // The user calibration rows of the selected channel, read from the module.
+  void showCalibPoints(int code);
+  virtual void channelChosen() = 0;
+  virtual void calibPointChanged(bool succeeded) = 0;
+
+  bool outputs_;
+  QComboBox* channelList_;
+  QLineEdit* configText_;
+  QProgressBar* bar_;
+  CalibPointsWidget* calib_;
+  QCheckBox* autoUpdate_;
+  QPushButton* factoryCalib_;
+};
+
+class AnalogInTab : public AnalogTab {
+  Q_OBJECT
+ public:
+  explicit AnalogInTab(QWidget* parent = nullptr);
+
+  void refresh() override;
+  // One poll: reads and shows the value (only while auto-update is set).
+  // 0 shown, -1 failed or nothing to show.
+  int readValue();
+  QTimer* timer() const { return timer_; }
+  // One timer tick: stop, read, start again while polling goes on.
+  void tick();
+
+ protected:
+  void pageShown() override;
+  void pageHidden() override;
+  void channelChosen() override { refresh(); }
+  void calibPointChanged(bool succeeded) override;
+
+ private:
+  void startOrStopTimer();
+
+  QLineEdit* value_;
+  QTimer* timer_;
+};
+
+class AnalogOutTab : public AnalogTab {
+  Q_OBJECT
+ public:
+  explicit AnalogOutTab(QWidget* parent = nullptr);
+
+  void refresh() override;
+  // Reads the output's value into the entry and the bar. -1 when the read failed.
+  int readValue();
+  // "Set": writes the entry's value, limited to the channel's range, and reads it back.
+  void setValue();
+
+ protected:
+  void pageShown() override;
+  void channelChosen() override;
+  void calibPointChanged(bool succeeded) override;
+
+ private:
+  QLabel* caption_;
+  QLineEdit* entry_;
+  QPushButton* set_;
+};

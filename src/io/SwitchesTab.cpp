@@ -1,0 +1,124 @@
+#include "io/SwitchesTab.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "bus/Interface.h"
+#include "core/Options.h"
+#include "protocol/ModuleList.h"
+
+namespace {
+
+constexpr int kBit = 20;
+constexpr int kRowLeft = 130;
+constexpr int kRowTop = 16;
+constexpr int kRowStep = 34;
+
+constexpr const char* kRowNames[SWITCH_ROWS] = {"Node ID (low):", "Node ID (high):", "Baudrate:",
+                                                "Service button:"};
+
+}  // namespace
+
+SwitchesTab::SwitchesTab(QWidget* parent) : TabPage(parent) {
+  setObjectName("TAB_MOD_DIPSWITCHES");
+  TabDialogData* data = TabDialog_DataOfPage(this);
+  const ModuleRec* m = data ? data->module : nullptr;
+  // A module without a catalogue row has the default layout.
+  const std::array<SwitchRowSpec, SWITCH_ROWS> specs = Switches_Rows(m ? m->typeInfo : nullptr);
+  for (int k = 0; k < SWITCH_ROWS; ++k) {
+    const int top = kRowTop + k * kRowStep;
+    auto* label = new QLabel(kRowNames[k], this);
+    label->setGeometry(8, top, kRowLeft - 16, kBit);
+    auto* placeholder = new QWidget(this);
+    placeholder->setObjectName(QString("switchRow%1").arg(k));
+    placeholder->setGeometry(kRowLeft, top, kBit, kBit);
+    rows_[k].setParent(this);
+    rows_[k].create(this, placeholder, specs[k].mode, specs[k].count);
+  }
+
+  const int below = kRowTop + SWITCH_ROWS * kRowStep + 6;
+  auto addText = [this](const char* caption, const char* name, int top) {
+    auto* label = new QLabel(caption, this);
+    label->setGeometry(8, top, kRowLeft - 16, 22);
+    auto* text = new QLineEdit(this);
+    text->setObjectName(name);
+    text->setReadOnly(true);
+    text->setGeometry(kRowLeft, top, 90, 22);
+    return text;
+  };
+  nodeId_ = addText("Node ID:", "nodeIdText", below);
+  baudrate_ = addText("Baudrate:", "baudText", below + 28);
+  serviceButton_ = addText("Service button:", "serviceText", below + 56);
+
+  autoUpdate_ = new QCheckBox("Auto Update", this);
+  autoUpdate_->setObjectName("autoUpdate");
+  autoUpdate_->setGeometry(8, below + 90, 140, 22);
+  connect(autoUpdate_, &QCheckBox::clicked, this, [this](bool checked) {
+    if (ModuleRec* mod = module()) mod->autoUpdate = checked ? 1 : 0;
+    showState();
+    startOrStopTimer();
+  });
+
+  timer_ = new QTimer(this);
+  timer_->setObjectName("refreshTimer");
+  connect(timer_, &QTimer::timeout, this, &SwitchesTab::tick);
+}
+
+ModuleRec* SwitchesTab::module() const {
+  TabDialogData* data = TabDialog_DataOfPage(this);
+  return data ? data->module : nullptr;
+}
+
+void SwitchesTab::showState() {
+  const ModuleRec* m = module();
+  const bool flag = m && m->autoUpdate;
+  autoUpdate_->setChecked(flag);
+  for (BitWidget& row : rows_) row.setFlags(flag ? 0 : BITROW_FLAG_DISABLED);
+}
+
+void SwitchesTab::startOrStopTimer() {
+  const ModuleRec* m = module();
+  if (m && m->autoUpdate) {
+    timer_->start(Option_GetInt("AUTOUPDATE_INTERVAL_MS"));
+  } else {
+    timer_->stop();
+  }
+}
+
+void SwitchesTab::pageShown() {
+  showState();
+  read();
+  startOrStopTimer();
+}
+
+void SwitchesTab::pageHidden() { timer_->stop(); }
+
+void SwitchesTab::tick() {
+  timer_->stop();
+  showState();
+  read();
+  startOrStopTimer();
+}
+
+bool SwitchesTab::read() {
+  ModuleRec* m = module();
+  if (!m) return false;
+  CanMsg reply;
+  if (!Switches_Read(*m, reply)) {
+    m->autoUpdate = 0;
+    autoUpdate_->setChecked(false);
+    for (BitWidget& row : rows_) row.setFlags(BITROW_FLAG_DISABLED);
+    return false;
+  }
+  const SwitchView view = Switches_Decode(reply, GetBusLetter());
+  nodeId_->setText(QString::fromStdString(view.nodeText));
+  baudrate_->setText(QString::fromStdString(view.baudText));
+  serviceButton_->setText(QString::fromStdString(view.buttonText));
+  for (int k = 0; k < SWITCH_ROWS; ++k) {
+    rows_[k].setValue(view.rowValues[k]);
+    rows_[k].setFlags(0);
+  }
+  return true;
+}
