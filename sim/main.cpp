@@ -1,6 +1,7 @@
 // kvxsim: serves a population of simulated modules behind a simulated bus
 // master on a TCP port until SIGINT or SIGTERM.
 #include <signal.h>
+#include <time.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,9 @@
 #include "protocol/WireConstants.h"
 
 namespace {
+
+// Background traffic of the demo population on each bus, in frames per second.
+constexpr const char* kDemoTraffic = "50";
 
 void PrintHelp() {
   std::printf(
@@ -32,6 +36,7 @@ void PrintHelp() {
       "  -z, --zero-stamps    send time stamp 0 in every frame\n"
       "      --traffic RATE   CANopen background traffic on every bus: RATE frames per\n"
       "                       second, \"N%%\" of a full bus, or \"full\"\n"
+      "                       (the demo population: %s frames/s unless given; 0 = none)\n"
       "      --traffic-len N  every background frame has N (0..8) data bytes\n"
       "      --print-demo     print the demo population in the file format and exit\n"
       "      --check          read the population file, print what it holds and exit\n"
@@ -41,7 +46,7 @@ void PrintHelp() {
       "\n"
       "kvxsim make-firmware [options] FILE.hex writes a test firmware image\n"
       "(kvxsim make-firmware --help).\n",
-      unsigned(Wire::ETH_MASTER_DEFAULT_PORT));
+      unsigned(Wire::ETH_MASTER_DEFAULT_PORT), kDemoTraffic);
 }
 
 const char* RateName(uint8_t code) {
@@ -154,6 +159,8 @@ int main(int argc, char** argv) {
   SimPopulation population;
   if (file.empty()) {
     population = SimPopulation::demo();
+    // The demo's buses carry some CANopen traffic for the CAN logger to show.
+    if (traffic.empty()) traffic = kDemoTraffic;
   } else {
     std::string error;
     if (!SimPopulation::load(file, population, error)) {
@@ -200,6 +207,11 @@ int main(int argc, char** argv) {
 
   int sig = 0;
   sigwait(&signals, &sig);
+  // Frames already made leave before the server stops, so the count printed
+  // below is what the client was sent.
+  server.clearBusTraffic();
+  timespec drain{0, 300 * 1000 * 1000};
+  nanosleep(&drain, nullptr);
   server.stop();
   const SimServerStats stats = server.stats();
   std::printf("kvxsim: %d frame(s) to the client, %d dropped, %d connection(s)\n", stats.framesToClient,

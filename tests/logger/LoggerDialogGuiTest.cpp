@@ -237,4 +237,31 @@ TEST_F(LoggerDialogTest, TheExtrasMenuOpensTheLogger) {
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// In factory mode the logger has no owner: closing the main window must close
+// it too (or the program would not end), with its file finished and its
+// options in the INI file the program writes on the way out.
+TEST_F(LoggerDialogTest, ClosingTheMainWindowClosesTheLoggerFirst) {
+  FactoryMode_SetForTest(true);
+  Option_SetInt("ASK_BEFORE_EXIT", 0);
+  const std::string path = home.file("exit.log");
+  {
+    MainWindow window(nullptr);
+    FakeCanLink::activate();
+    window.action("actionCanLogger")->trigger();
+    LoggerDialog* dialog = Logger_Instance();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_EQ(dialog->parentWidget(), nullptr);
+    child<QCheckBox>("showLast")->setChecked(true);
+    ASSERT_TRUE(dialog->session().openLogFile(path));
+    child<QPushButton>("startButton")->click();
+    window.close();
+    EXPECT_FALSE(Interface_LoggerRecording());
+    EXPECT_FALSE(dialog->isVisible());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(Logger_Instance(), nullptr);
+  }
+  EXPECT_NE(ReadWholeFile(path).find("# stopped on "), std::string::npos);
+  EXPECT_NE(iniText().find("LOGGER_SHOWLAST = 1"), std::string::npos) << iniText();
+}
+
 }  // namespace
