@@ -39,7 +39,7 @@ class BusScanTest : public ProtocolSimTest {
     hooks.closeDialog = ScanHooks::close;
     hooks.setHeader = ScanHooks::header;
     ModuleList_SetHooks(hooks);
-    connectTestBus();
+    connect(busPopulation());
     BusScan_SetProgressHook([this](int p) { progress.push_back(p); });
     Shell_SetUpdateControlsHook([this] { ++controlUpdates; });
   }
@@ -47,6 +47,7 @@ class BusScanTest : public ProtocolSimTest {
     Shell_SetUpdateControlsHook({});
     ProtocolSimTest::TearDown();
   }
+  virtual SimPopulation busPopulation() { return population(); }
   void useFlashMode(bool on) { Option_SetInt("SCAN_FLASHMODE", on ? 1 : 0); }
   void fire(int timer) { ui.fire(&BusScan_Timer(timer)); }
   bool armed(int timer) { return ui.isArmed(&BusScan_Timer(timer)); }
@@ -289,6 +290,54 @@ TEST_F(BusScanTest, AScanStartsWithAnEmptyListAndNoneStartsWhileBusy) {
   EXPECT_EQ(ModuleList_Count(), 0);
   BusScan_Start();  // a second start while running does not cancel
   EXPECT_TRUE(ScanRunning());
+}
+
+// A full bus: 127 modules, all answering a flash-mode request at once.
+class BusScanLoadTest : public BusScanTest {
+ protected:
+  SimPopulation busPopulation() override {
+    SimPopulation p;
+    const uint32_t types[] = {16, 17, 32, 48, 24, 272};
+    for (int node = 1; node <= 127; ++node)
+      p.modules.push_back(SimModuleConfig::make(0, node, types[node % 6]));
+    return p;
+  }
+  void expectEveryNodeListed() {
+    ASSERT_EQ(ModuleList_Count(), 127);
+    int node = 1;
+    for (ModuleRec* rec = ModuleList_Next(nullptr); rec; rec = ModuleList_Next(rec), ++node) {
+      EXPECT_EQ(rec->node, node);
+      EXPECT_NE(rec->typeInfo, nullptr) << node;
+    }
+    EXPECT_EQ(GetStatusText(), "Found 127 modules");
+  }
+};
+
+TEST_F(BusScanLoadTest, AFlashScanListsAll127Modules) {
+  useFlashMode(true);
+  BusScan_Command();
+  ASSERT_TRUE(awaitStored(127));
+  fire(2);
+  fire(3);
+  expectIdle();
+  expectEveryNodeListed();
+}
+
+TEST_F(BusScanLoadTest, ANodeByNodeScanOfTheWholeRangeListsAll127Modules) {
+  useFlashMode(false);
+  Option_SetInt("SCAN_RANGE_START", 1);
+  Option_SetInt("SCAN_RANGE_STOP", 127);
+  BusScan_Command();
+  for (int node = 1; node <= 127; ++node) {
+    fire(1);
+    if (node % 16 == 0) fire(2);  // listed while the scan runs
+  }
+  EXPECT_TRUE(BusScan_Collecting());
+  EXPECT_EQ(progress.back(), 100);
+  ASSERT_TRUE(awaitStored(127 - ModuleList_Count()));
+  fire(3);
+  expectIdle();
+  expectEveryNodeListed();
 }
 
 }  // namespace
