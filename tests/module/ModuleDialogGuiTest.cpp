@@ -4,6 +4,7 @@
 // "slots") would otherwise rewrite names in them.
 #include "module/ModuleSimFixture.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -201,6 +202,45 @@ TEST_F(ModuleDialogTest, ClosingTheDialogClosesTheWindowsOfItsPages) {
   child<QPushButton>(d, "closeButton")->click();
   EXPECT_TRUE(closed);
   flushDeletes();
+}
+
+TEST_F(ModuleDialogTest, InfoPageShowsASecondOrderCodeOnlyWhenThereIsOne) {
+  connectDemo();
+  changeModule(3, [](SimModuleConfig& c) { c.type = 10; });  // a type with two order codes
+  ModuleDialog* d = open(3);
+  EXPECT_EQ(field(d, "infoName"), "KVX 710-16");
+  EXPECT_EQ(field(d, "infoCompatible"), "KVX 710-16-T");
+  EXPECT_TRUE(child<QLineEdit>(d, "infoCompatible")->isVisible());
+  EXPECT_TRUE(child<QLabel>(d, "infoCompatibleLabel")->isVisible());
+}
+
+TEST_F(ModuleDialogTest, ModuleMenuSetsTheShippingDateOfAllModules) {
+  FactoryMode_SetForTest(true);
+  connectDemo();
+  {
+    MainWindow main(nullptr);
+    listed(2);
+    listed(3);
+    ModuleDialog* d = open(2);
+    ASSERT_NE(d, nullptr);
+    sim.clearTraffic();
+    ui.expectMessage("Set shipping date of all modules\nto current date/time\n(06 Dec 2026, 12:00:00)?",
+                     UiAnswer::Ok);
+    auto* action = main.findChild<QAction*>("actionShippingDate");
+    ASSERT_NE(action, nullptr);
+    action->trigger();
+    std::vector<int> nodes;
+    for (const SimFrame& f : framesToModules()) {
+      EXPECT_EQ(Bytes(f), (std::vector<int>{0x65, 20, 26, 12, 6, 12, 0, 0}));
+      nodes.push_back(int(f.id) - 0x680);
+    }
+    EXPECT_EQ(nodes, (std::vector<int>{2, 3}));
+    EXPECT_EQ(ModuleList_CountDialogs(), 0);  // every module dialog was closed
+    EXPECT_EQ(moduleConfig(3).shippingDate, SimDate::make(2026, 12, 6, 12, 0, 0));
+    ModuleList_Clear();
+    flushDeletes();
+    Option_SetInt("ASK_BEFORE_EXIT", 0);
+  }
 }
 
 TEST_F(ModuleDialogTest, ElevenDialogsCascadeAndTheCascadeRestarts) {
