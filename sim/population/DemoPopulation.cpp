@@ -23,6 +23,7 @@ object 0x311E.0 uint8 ro 1
 object 0x311E.1 uint16 ro 0x1E07
 object 0x6000.1 uint8 ro 0xA5
 object 0x6200.1 uint8 rw 0x00
+signal di 0 level=0xA5 period=700
 module bus=0 node=3 type=32 hw=1 state=0x85 boot=1.3 fw=1.8 cpu=4 shipped=2020-11-02T14:12:45 name="analog input, 2 channels"
 object 0x3000.0 uint8 ro 2
 object 0x3000.1 uint32 ro 0x64010101
@@ -39,11 +40,13 @@ object 0x2190.1 uint8 ro 0
 object 0x2190.2 uint8 ro 0
 object 0x6401.1 real32 ro 2.5
 object 0x6401.2 real32 ro -1.25
+signal ai 0 level=2.5 swing=0.5 period=6000
+signal ai 1 level=-1.25 swing=0.2 period=9000 offset=0.001
 module bus=0 node=5 type=48 hw=3 state=0x85 boot=2.0 fw=3.1 cpu=6 format=38 shipped=2022-03-21T08:00:00 name="room controller (newer bus parameters)"
 channels ai type=11 configs=0x0B00,0x0B03 count=1 value=0x6401.1
 signal ai 0 level=21.5 swing=0.4 period=60000 offset=0.001
-channels di type=0x1E configs=0x1E00 count=1 value=0x6000.1
-signal di 0 level=1 period=3000
+channels di type=0x1E configs=0x1E03 count=1 value=0x6000.1
+signal di 0 level=0x3 period=1500
 channels do type=0x1F configs=0x1E02 count=1 value=0x6200.1
 signal do 0 program period=2000
 module bus=0 node=7 type=17 hw=1 state=0x01 boot=1.1 fw=none cpu=2 name="digital output, no firmware (bootloader)"

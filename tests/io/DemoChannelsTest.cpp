@@ -86,4 +86,21 @@ TEST_F(DemoChannels, AnalogOutputsReadBackWhatTheProgramWrote) {
   }
 }
 
+// The modules the demo shows first (bus 0) change their inputs over time, so
+// that their pages show live values.
+TEST_F(DemoChannels, TheFirstBusHasLiveInputs) {
+  for (int node : {2, 3, 5}) {
+    const SimModuleId id = sim.findModule(0, node);
+    ASSERT_GE(id, 0) << node;
+    sim.withModule(id, [&](SimModule& m) {
+      if (SimIo_ChannelCount(m, SimIoGroup::DigitalIn) > 0) {
+        EXPECT_NE(SimIo_DigitalInput(m, 0, 0), SimIo_DigitalInput(m, 0, 2000000)) << node;
+      }
+      if (SimIo_ChannelCount(m, SimIoGroup::AnalogIn) > 0) {
+        EXPECT_NE(SimIo_ReportedInput(m, 0, 0), SimIo_ReportedInput(m, 0, 1500000)) << node;
+      }
+    });
+  }
+}
+
 }  // namespace

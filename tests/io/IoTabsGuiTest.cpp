@@ -395,3 +395,54 @@ TEST_F(IoTabsTest, AnalogOutClampsEncodesAndReadsBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// The demo population's first bus: its I/O modules show live values.
+class DemoIoTabsTest : public ModuleSimTest {
+ protected:
+  void SetUp() override {
+    ModuleSimTest::SetUp();
+    ModuleDialog_InstallListHooks();
+  }
+  void TearDown() override {
+    ModuleList_Clear();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ModuleSimTest::TearDown();
+  }
+  QWidget* openPage(int node, const char* pageName) {
+    ModuleRec* rec = listed(node);
+    ModuleList_OpenDialog(rec);
+    ModuleDialog* d = ModuleDialog_FromHandle(rec->dialog);
+    if (!d) return nullptr;
+    for (int i = 0; i < d->tabControl()->count(); ++i) {
+      if (d->tabControl()->widget(i)->objectName() == pageName) {
+        d->tabControl()->setCurrentIndex(i);
+        return d->tabControl()->widget(i);
+      }
+    }
+    return nullptr;
+  }
+};
+
+TEST_F(DemoIoTabsTest, InputsOfTheDemoModulesShowOnTheirPages) {
+  connectDemo();
+  auto* analog = qobject_cast<AnalogInTab*>(openPage(3, "TAB_MOD_ANALOGIN"));
+  ASSERT_NE(analog, nullptr);
+  analog->tick();
+  EXPECT_FALSE(analog->findChild<QLineEdit*>("valueText")->text().isEmpty());
+  EXPECT_EQ(analog->findChild<QComboBox*>("channelList")->count(), 2);
+
+  auto* digital = qobject_cast<DigitalInTab*>(openPage(2, "TAB_MOD_DIGITALIN"));
+  ASSERT_NE(digital, nullptr);
+  digital->tick();
+  EXPECT_NE(digital->row(0).value(), 0u);
+  EXPECT_EQ(digital->row(0).visible(), 8);
+
+  auto* room = qobject_cast<AnalogInTab*>(openPage(5, "TAB_MOD_ANALOGIN"));
+  ASSERT_NE(room, nullptr);
+  room->tick();
+  EXPECT_TRUE(room->findChild<QLineEdit*>("valueText")->text().endsWith(QString::fromUtf8("\u00B0C")));
+}
+
+}  // namespace
