@@ -120,6 +120,7 @@ void LoggerSession::startStop() {
     state_ = LoggerState::Paused;
     updateRecording();
     writeEvent(kEventStop);
+    flushFile();  // the stop line too: the file on disk is complete while paused
     if (showLast_ && view_) view_->loggerScrollToLast();
     if (view_) view_->loggerControlsChanged();
     return;
@@ -157,6 +158,7 @@ void LoggerSession::resetRestart() {
     writeFilterLine();
   } else {
     writeEvent(kEventReset);
+    flushFile();
   }
   if (view_) view_->loggerControlsChanged();
 }

@@ -297,6 +297,30 @@ TEST_F(LoggerSessionTest, LogFileThroughTheSaveDialogByteForByte) {
             "# stopped on 06 Dec 2026, 12:00:00\n");
 }
 
+// Lines wait in memory while recording; a paused or reset logger has
+// everything on disk, its own STOP or RESET line included.
+TEST_F(LoggerSessionTest, TheFileOnDiskIsCompleteAfterStopAndReset) {
+  TempFolder folder;
+  const std::string path = folder.file("flush.log");
+  LoggerSession s;
+  ASSERT_TRUE(s.openLogFile(path));
+  s.startStop();
+  Receive(s, {Msg(0x185, {1}, 100), Msg(0x186, {2}, 200)});
+  EXPECT_EQ(ReadWholeFile(path).find("[186]"), std::string::npos) << "no write per line";
+  s.startStop();
+  std::vector<std::string> lines = Lines(ReadWholeFile(path));
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 2].substr(0, 17), "0.100       [186]");
+  EXPECT_EQ(lines.back(), "-- STOP       ");
+  s.startStop();
+  Receive(s, {Msg(0x187, {3}, 300)});
+  s.startStop();
+  s.resetRestart();
+  lines = Lines(ReadWholeFile(path));
+  EXPECT_EQ(lines.back(), "-- RESET      ");
+  EXPECT_EQ(lines[lines.size() - 3].substr(0, 17), "0.200       [187]");
+}
+
 TEST_F(LoggerSessionTest, AFileThatCannotBeCreatedIsReportedAndLoggingGoesOn) {
   TempFolder folder;
   LoggerSession s;
