@@ -143,6 +143,17 @@ TEST_F(LoggerSimTest, TheFileHoldsEveryFrameTheMasterSentForTheBusInOrder) {
   for (size_t i = 0; i < bus0.size(); ++i) {
     const std::string expected = ExpectedLine(bus0[i], firstStamp);
     ASSERT_EQ(logged[i].substr(0, expected.size()), expected) << "line " << i;
+    // The CANopen text names the frame's node; no frame of the mix is unknown.
+    const std::string meaning = logged[i].substr(expected.size());
+    const uint32_t cob = bus0[i].frame.id & 0x1FFFFFFF;
+    if (bus0[i].frame.id & kSimErrorReportFlag)
+      EXPECT_EQ(meaning, "") << "line " << i;
+    else if (cob == 0)
+      EXPECT_NE(meaning.find("NMT"), std::string::npos) << "line " << i;
+    else if (cob == 0x080)
+      EXPECT_EQ(meaning, "SYNC") << "line " << i;
+    else
+      EXPECT_EQ(meaning.rfind(std::to_string(cob & 0x7F) + ": ", 0), 0u) << "line " << i << ": " << meaning;
     errors += (bus0[i].frame.id & kSimErrorReportFlag) != 0;
     remotes += (bus0[i].frame.id & kSimRemoteFlag) != 0;
   }
