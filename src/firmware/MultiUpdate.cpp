@@ -262,6 +262,7 @@ void MultiUpdate::stop() {
 
 void MultiUpdate::tick() {
   timer_.stop();
+  const int64_t started = Clock_NowMs();
   switch (state_) {
     case MU_NEXT_MODULE: stepNextModule(); break;
     case MU_CHECK: stepCheck(); break;
@@ -273,7 +274,8 @@ void MultiUpdate::tick() {
     default: return;  // idle
   }
   changed();
-  if (state_ != MU_IDLE) timer_.start(pacing_.periodMs);
+  // Paced like the upload dialog: the next tick is due a period after this one began.
+  if (state_ != MU_IDLE) timer_.start(FwUpload_NextTickDelayMs(pacing_, started));
 }
 
 void MultiUpdate::setResult(int row, const std::string& text, uint16_t status) {
