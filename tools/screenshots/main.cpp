@@ -3,8 +3,10 @@
 // in-process simulator with its demo population.
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -65,9 +67,17 @@ int main(int argc, char** argv) {
     MainWindow window(&ui);
     if (!window.startUp())
       std::fprintf(stderr, "kvxscreens: %s\n", GetInterfaceError());
-    // Let a scan started at start-up run to its end.
-    for (int i = 0; i < 100 && ScanRunning(); ++i) {
-      QApplication::processEvents(QEventLoop::AllEvents, 20);
+    // Let a scan started at start-up run to its end: the Ethernet master scans
+    // node by node, 100 ms a node, some 13 s for the whole range.
+    if (ScanRunning()) {
+      QEventLoop wait;
+      QTimer poll;
+      QObject::connect(&poll, &QTimer::timeout, &wait, [&wait] {
+        if (!ScanRunning()) wait.quit();
+      });
+      QTimer::singleShot(30000, &wait, &QEventLoop::quit);
+      poll.start(50);
+      wait.exec();
     }
     QApplication::processEvents();
     ScreenshotContext ctx{&window, &sim};
