@@ -245,6 +245,19 @@ TEST_F(VornProtTest, SearchFindsOnlyAModuleInSearchMode) {
   EXPECT_NE(logText().find("VornProt_SendMessage( [680]#1[82] )"), std::string::npos);
 }
 
+TEST_F(VornProtTest, ASearchReplyOfTheWrongLengthIsPassedOver) {
+  sim.injectBusFrame(0, SimFrame(0x680, 0, {0x02, 0x82, 0x10, 0x01, 0x00}));
+  ASSERT_TRUE(awaitStored(1));
+  ModuleRec found;
+  EXPECT_EQ(VornProt_SearchCheck(found), 0);
+  EXPECT_EQ(storedFrames(), 0);
+  sim.injectBusFrame(0, SimFrame(0x680, 0, {0x02, 0x82, 0x10, 0x01, 0x00}));
+  sim.injectBusFrame(0, SimFrame(0x680, 0, {0x02, 0x82, 0x20, 0x01, 0x00, 0x00, 0, 0}));
+  ASSERT_TRUE(awaitStored(2));
+  ASSERT_EQ(VornProt_SearchCheck(found), 1);  // the whole reply behind the short one
+  EXPECT_EQ(found.type, 32u);
+}
+
 TEST_F(VornProtTest, SearchFlushDiscardsAWaitingReply) {
   ASSERT_TRUE(sim.pressButton(sim.findModule(0, 3)));
   ASSERT_EQ(VornProt_SearchSend(), 0);
