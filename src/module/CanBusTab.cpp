@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -89,7 +90,8 @@ void CanBusTab::refresh() {
   ModuleRec* rec = module();
   if (!rec || !rec->typeInfo) return;
   BusParams params;
-  if (!BusParams_Read(*rec, params)) return;
+  QPointer<CanBusTab> alive(this);
+  if (!BusParams_Read(*rec, params) || !alive) return;
   const BusTabView view = BusTab_ViewOf(params);
   format38_ = view.format38;
   apply(view);
@@ -98,8 +100,9 @@ void CanBusTab::refresh() {
 void CanBusTab::sourceChosen(bool dip) {
   ModuleRec* rec = module();
   if (!rec || format38_) return;
+  QPointer<CanBusTab> alive(this);
   const BusSourceView v = BusTab_SourceChosen(*rec, dip);
-  if (!v.apply) return;
+  if (!alive || !v.apply) return;
   if (v.haveValues) {
     node_->setText(QString::fromStdString(v.nodeText));
     baud_->setCurrentIndex(v.baudIndex < baud_->count() ? v.baudIndex : -1);
@@ -115,7 +118,18 @@ int CanBusTab::write(char action) {
   in.nodeText = node_->text().toStdString();
   in.dipSelected = dip_->isChecked();
   in.baudText = baud_->currentText().toStdString();
+  QPointer<CanBusTab> alive(this);
   const BusWriteResult result = BusTab_WriteParams(*rec, format38_, action, GetBusLetter(), in);
+  // While a question or an error box was open the dialog may have been closed
+  // (a scan that finds the module again re-creates it): the list still shows
+  // the new node, the page itself is gone.
+  if (!alive) {
+    if (result.sent) {
+      if (ModuleDialog* now = ModuleDialog_FromHandle(rec->dialog)) now->updateTitle();
+      ModuleList_Rebuild();
+    }
+    return 0;
+  }
   if (result.nodeTextChanged) node_->setText(QString::fromStdString(in.nodeText));
   if (result.sent) {
     if (ModuleDialog* dialog = ModuleDialog_OfPage(this)) dialog->updateTitle();

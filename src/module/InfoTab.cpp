@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 
 #include "core/ErrorReport.h"
@@ -65,7 +66,11 @@ void InfoTab::refresh() {
   programming_->setVisible(factory);
   programmingLabel_->setVisible(factory);
 
+  // An error box during the requests lets the event loop run; the dialog may
+  // close meanwhile.
+  QPointer<InfoTab> alive(this);
   const InfoFields f = InfoFields_Read(*rec, factory);
+  if (!alive) return;
   Show(name_, f.name);
   Show(description_, f.description);
   Show(compatible_, f.compatible);
@@ -83,5 +88,6 @@ void InfoTab::refresh() {
 
 void InfoTab::setShippingDate() {
   ModuleRec* rec = module();
-  if (rec && FactoryMode() && ShippingDate_SetModule(*rec)) refresh();
+  QPointer<InfoTab> alive(this);
+  if (rec && FactoryMode() && ShippingDate_SetModule(*rec) && alive) refresh();
 }

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <functional>
 
 #include "core/MainWindow.h"
 #include "module/CanBusTab.h"
@@ -23,11 +24,28 @@
 #include "module/TabDialog.h"
 #include "protocol/ModuleListWindow.h"
 #include "protocol/VornProt.h"
+#include "ui/ScriptedUi.h"
 
 namespace {
 
 int g_selectedLine = -2;
 int g_linesChanged = 0;
+
+// Answers like the scripted UI, but first runs an action while the box is
+// up, as the event loop of a real message box lets timers and scans run.
+class InterruptingUi : public ScriptedUi {
+ public:
+  std::function<void()> duringNextBox;
+  UiAnswer messageBox(const std::string& text, const std::string& title, UiButtons buttons, UiIcon icon,
+                      bool systemModal) override {
+    if (duringNextBox) {
+      auto action = std::move(duringNextBox);
+      duringNextBox = nullptr;
+      action();
+    }
+    return ScriptedUi::messageBox(text, title, buttons, icon, systemModal);
+  }
+};
 
 class ModuleDialogTest : public ModuleSimTest {
  protected:
@@ -412,6 +430,37 @@ TEST_F(ModuleDialogTest, EachBusTabKeepsTheFormatOfItsOwnModule) {
   EXPECT_EQ(moduleConfig(127).eepromNode, 127);
   EXPECT_EQ(classic->windowTitle(), "KVX 730-08,  CAN ID 127 (0x7F)");
   EXPECT_EQ(newer->windowTitle(), "KVX 780-01,  CAN ID 5 (0x05)");
+}
+
+TEST_F(ModuleDialogTest, DialogRecreatedWhileTheWriteQuestionIsOpen) {
+  connectDemo();
+  InterruptingUi boxUi;
+  Ui_Install(&boxUi);
+  struct Restore {
+    ScriptedUi* ui;
+    ~Restore() { Ui_Install(ui); }
+  } restore{&ui};
+  ModuleDialog* d = open(2);
+  ModuleRec* rec = d->module();
+  CanBusTab* tab = busTab(d);
+  child<QLineEdit>(tab, "nodeId")->setText("40");
+  // A scan finds the module again meanwhile: its dialog and pages are
+  // re-created while the old page waits for the answer.
+  boxUi.duringNextBox = [&] {
+    ASSERT_EQ(ModuleList_Add(2, 'c', 16, 2, 0x85, false), 0);
+    flushDeletes();
+  };
+  boxUi.expectMessage("Node ID = 40", UiAnswer::Ok);
+  const int linesBefore = g_linesChanged;
+  child<QPushButton>(tab, "writeEeprom")->click();
+  // The confirmed write went out; the new dialog and the list show the new node.
+  EXPECT_EQ(moduleConfig(40).eepromNode, 40);
+  EXPECT_EQ(rec->node, 40);
+  ModuleDialog* again = ModuleDialog_FromHandle(rec->dialog);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->windowTitle(), "KVX 730-08,  CAN ID 40 (0x28)");
+  EXPECT_GT(g_linesChanged, linesBefore);
+  EXPECT_EQ(boxUi.pendingExpectations(), 0u);
 }
 
 TEST_F(ModuleDialogTest, BusTabOfANewerModuleOffersClearing) {
