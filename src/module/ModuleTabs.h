@@ -12,7 +12,9 @@
 // constructor, as it is made a child of the dialog's tab control), its dialog
 // with ModuleDialog_OfPage(this), and per-dialog state in
 // TabDialog_DataOfPage(this)->shared.get<T>(). Pages are deleted when the
-// dialog closes; the visible one gets pageHidden() first.
+// dialog closes; the visible one gets pageHidden() first. A box (question,
+// error of a failed request) runs the event loop, and the dialog may close
+// meanwhile: after one, check a QPointer to the page before touching it.
 #pragma once
 
 #include <string>
