@@ -29,9 +29,18 @@ const BootCpu kCpus[] = {
 const BootCpu kGenericCpu = {0, 0x10000, 64, false, false, 256, 0, 0};
 
 // Position of the marker in bytes, or npos.
+// Jumps from "~" to "~" with memchr: a whole flash is searched at every
+// validation, and that must stay quick in unoptimised and sanitizer builds.
 size_t FindMarker(const std::vector<uint8_t>& bytes) {
-  auto it = std::search(bytes.begin(), bytes.end(), kInfoMarker, kInfoMarker + kInfoMarkerLength);
-  return it == bytes.end() ? std::string::npos : size_t(it - bytes.begin());
+  const uint8_t* begin = bytes.data();
+  const uint8_t* end = begin + bytes.size();
+  for (const uint8_t* p = begin; p < end; ++p) {
+    p = static_cast<const uint8_t*>(std::memchr(p, kInfoMarker[0], size_t(end - p)));
+    if (!p) break;
+    if (size_t(end - p) >= kInfoMarkerLength && std::memcmp(p, kInfoMarker, kInfoMarkerLength) == 0)
+      return size_t(p - begin);
+  }
+  return std::string::npos;
 }
 
 std::string EntryKey(const uint8_t* entry) {
@@ -290,10 +299,13 @@ BootFirmwareInfo Bootloader::firmwareInfo() const {
   size_t at = FindMarker(flash_);
   if (at != std::string::npos) return ParseInfoTable(flash_, at);
   // Word layout: the first two bytes of every 4-byte group carry the data.
-  std::vector<uint8_t> useful;
-  useful.reserve(flash_.size() / 2);
-  for (size_t i = 0; i < flash_.size(); ++i)
-    if ((i & 2) == 0) useful.push_back(flash_[i]);
+  std::vector<uint8_t> useful(flash_.size() / 2 + 2);
+  size_t n = 0;
+  for (size_t i = 0; i < flash_.size(); i += 4) {
+    useful[n++] = flash_[i];
+    if (i + 1 < flash_.size()) useful[n++] = flash_[i + 1];
+  }
+  useful.resize(n);
   at = FindMarker(useful);
   if (at != std::string::npos) return ParseInfoTable(useful, at);
   return {};

@@ -195,7 +195,7 @@ TEST_F(MultiUpdateTest, ModuleThatNeverComesBackFailsAfterFourRestarts) {
   ASSERT_TRUE(mu.start(false, 3));
   ui.expectMessage("1 module(s) failed.", UiAnswer::Ok);
   tick();
-  Poll_SetManualClockGraceMs(20);
+  Poll_SetManualClockGraceMs(500);
   EXPECT_EQ(result(2), "Error: Can't restart into Bootloader");
   for (int i = 0; i < 100 && restarts().size() < 4; ++i) sim.waitForReceived(sim.receivedFrames().size() + 1, 10);
   EXPECT_EQ(restarts().size(), 4u);
