@@ -30,6 +30,7 @@ ChanInfo g_looseChannels;
 
 DigitalTab::DigitalTab(QWidget* parent, bool outputs) : TabPage(parent), outputs_(outputs) {
   setObjectName(outputs ? "TAB_MOD_DIGITALOUT" : "TAB_MOD_DIGITALIN");
+  setMinimumSize(kRowsRight + 40, kRowTop + DIGITAL_ROWS * kRowStep + 100);
   for (int k = 0; k < DIGITAL_ROWS; ++k) {
     const int top = kRowTop + k * kRowStep;
     rowLabels_[k] = new QLabel(this);

@@ -12,7 +12,7 @@
 namespace {
 
 constexpr int kBit = 20;
-constexpr int kRowLeft = 130;
+constexpr int kRowLeft = 112;
 constexpr int kRowTop = 16;
 constexpr int kRowStep = 34;
 
@@ -23,6 +23,8 @@ constexpr const char* kRowNames[SWITCH_ROWS] = {"Node ID (low):", "Node ID (high
 
 SwitchesTab::SwitchesTab(QWidget* parent) : TabPage(parent) {
   setObjectName("TAB_MOD_DIPSWITCHES");
+  // Room for a row of sixteen positions.
+  setMinimumSize(kRowLeft + 16 * (kBit + BITROW_GAP) + 12, kRowTop + SWITCH_ROWS * kRowStep + 130);
   TabDialogData* data = TabDialog_DataOfPage(this);
   const ModuleRec* m = data ? data->module : nullptr;
   // A module without a catalogue row has the default layout.
