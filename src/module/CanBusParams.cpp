@@ -85,6 +85,16 @@ BusWriteResult WriteFormat38(ModuleRec& module, char action, char bus, BusTabInp
   return {1, true, false};
 }
 
+// DIP switches the classic write accepts: node 2..127 (0..127 in factory
+// mode) and a bit-rate index 0..7.
+bool DipSwitchesUsable(const BusParams& p) {
+  const int lowest = FactoryMode() ? 0 : kMinNode;
+  if (p.dipNode >= lowest && p.dipNode <= kMaxNode && p.dipBaud < kBaudCount) return true;
+  ShowErrorBox("Error: DIP switches in illegal position.\nSet DIP switches to a Node ID\n"
+               "in the range 02h...7Fh (2...127) and to a\nvalid baudrate.");
+  return false;
+}
+
 BusWriteResult WriteClassic(ModuleRec& module, char bus, BusTabInputs& in) {
   if (bus != 'c') return {};
   BusWriteResult result;
@@ -97,12 +107,7 @@ BusWriteResult WriteClassic(ModuleRec& module, char bus, BusTabInputs& in) {
   if (source) {
     BusParams p;
     if (!BusParams_Read(module, p)) return {};
-    const int lowest = FactoryMode() ? 0 : kMinNode;
-    if (p.dipNode < lowest || p.dipNode > kMaxNode || p.dipBaud >= kBaudCount) {
-      ShowErrorBox("Error: DIP switches in illegal position.\nSet DIP switches to a Node ID\n"
-                   "in the range 02h...7Fh (2...127) and to a\nvalid baudrate.");
-      return {1, false, false};
-    }
+    if (!DipSwitchesUsable(p)) return {1, false, false};
     question = Text_Format("Set %s bus parameters of module to\nNode ID = DIP,\nBaudrate = DIP?", busName);
   } else {
     node = BusParams_LimitNode(typed > unsigned(INT_MAX) ? INT_MAX : int(typed));
@@ -115,8 +120,11 @@ BusWriteResult WriteClassic(ModuleRec& module, char bus, BusTabInputs& in) {
   }
   if (!Ask(question, Text_Format("Set %s Parameters", busName))) return result;
   if (source) {
+    // The switches are read again for the node to send; set while the
+    // question was open, they are checked again too.
     BusParams p;
     if (!BusParams_Read(module, p)) return result;
+    if (!DipSwitchesUsable(p)) return {1, false, result.nodeTextChanged};
     node = p.dipNode;
   }
   SendWrite(module, source, baud, node);

@@ -213,6 +213,24 @@ TEST_F(CanBusWriteTest, DipSwitchesOnNodeOneOrZeroAreAcceptedInFactoryMode) {
   }
 }
 
+TEST_F(CanBusWriteTest, DipSwitchesTurnedWhileTheQuestionIsOpenAreCheckedAgain) {
+  connectDemo();
+  changeModule(2, [](SimModuleConfig& c) { c.dipNodeSwitches = 0x12; });
+  ModuleRec* rec = listed(2);
+  InterruptingUi boxUi;
+  UiInstalled installed(&boxUi, &ui);
+  boxUi.duringNextBox = [&] { changeModule(2, [](SimModuleConfig& c) { c.dipNodeSwitches = 1; }); };
+  boxUi.expectMessage("Node ID = DIP", UiAnswer::Ok);
+  boxUi.expectMessage("Error: DIP switches in illegal position.", UiAnswer::Ok);
+  BusTabInputs in = inputs("2", true);
+  const BusWriteResult r = BusTab_WriteParams(*rec, false, 's', 'c', in);
+  EXPECT_EQ(r.refresh, 1);
+  EXPECT_FALSE(r.sent);
+  EXPECT_TRUE(writes().empty());
+  EXPECT_EQ(rec->node, 2);
+  EXPECT_EQ(boxUi.pendingExpectations(), 0u);
+}
+
 TEST_F(CanBusWriteTest, MissingDipSwitchesAreRefused) {
   FactoryMode_SetForTest(true);
   connectDemo();

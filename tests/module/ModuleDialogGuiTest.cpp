@@ -14,7 +14,6 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTreeWidget>
-#include <functional>
 
 #include "core/MainWindow.h"
 #include "module/CanBusTab.h"
@@ -24,28 +23,11 @@
 #include "module/TabDialog.h"
 #include "protocol/ModuleListWindow.h"
 #include "protocol/VornProt.h"
-#include "ui/ScriptedUi.h"
 
 namespace {
 
 int g_selectedLine = -2;
 int g_linesChanged = 0;
-
-// Answers like the scripted UI, but first runs an action while the box is
-// up, as the event loop of a real message box lets timers and scans run.
-class InterruptingUi : public ScriptedUi {
- public:
-  std::function<void()> duringNextBox;
-  UiAnswer messageBox(const std::string& text, const std::string& title, UiButtons buttons, UiIcon icon,
-                      bool systemModal) override {
-    if (duringNextBox) {
-      auto action = std::move(duringNextBox);
-      duringNextBox = nullptr;
-      action();
-    }
-    return ScriptedUi::messageBox(text, title, buttons, icon, systemModal);
-  }
-};
 
 class ModuleDialogTest : public ModuleSimTest {
  protected:
@@ -435,11 +417,7 @@ TEST_F(ModuleDialogTest, EachBusTabKeepsTheFormatOfItsOwnModule) {
 TEST_F(ModuleDialogTest, DialogRecreatedWhileTheWriteQuestionIsOpen) {
   connectDemo();
   InterruptingUi boxUi;
-  Ui_Install(&boxUi);
-  struct Restore {
-    ScriptedUi* ui;
-    ~Restore() { Ui_Install(ui); }
-  } restore{&ui};
+  UiInstalled installed(&boxUi, &ui);
   ModuleDialog* d = open(2);
   ModuleRec* rec = d->module();
   CanBusTab* tab = busTab(d);

@@ -3,6 +3,7 @@
 // module list holding the modules the tests work on.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,34 @@
 #include "protocol/ModuleList.h"
 #include "protocol/ModuleType.h"
 #include "support/AppFixture.h"
+#include "ui/ScriptedUi.h"
+
+// Answers like the scripted UI, but first runs an action while the box is
+// up, as the event loop of a real message box lets timers and scans run (or
+// the user turn a switch).
+class InterruptingUi : public ScriptedUi {
+ public:
+  std::function<void()> duringNextBox;
+  UiAnswer messageBox(const std::string& text, const std::string& title, UiButtons buttons, UiIcon icon,
+                      bool systemModal) override {
+    if (duringNextBox) {
+      auto action = std::move(duringNextBox);
+      duringNextBox = nullptr;
+      action();
+    }
+    return ScriptedUi::messageBox(text, title, buttons, icon, systemModal);
+  }
+};
+
+// Installs a backend for the rest of a scope, then the one given for after.
+class UiInstalled {
+ public:
+  UiInstalled(UiBackend* now, UiBackend* after) : after_(after) { Ui_Install(now); }
+  ~UiInstalled() { Ui_Install(after_); }
+
+ private:
+  UiBackend* after_;
+};
 
 class ModuleSimTest : public AppStateTest {
  protected:
