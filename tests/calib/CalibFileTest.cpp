@@ -326,3 +326,27 @@ TEST_F(CalibFile, ASaveLoadedIntoAnotherModuleOfTheTypeGivesTheSamePoints) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file saved from one module and loaded into another of the same type
+// gives the second module the same factory points, and clears the points the
+// first one did not have.
+TEST_F(CalibFile, ASavedFileLoadsIntoAnotherModuleOfTheSameType) {
+  SimModuleId from = addAnalog(20);
+  SimModuleId to = addAnalog(21);
+  setPoints(from, 0, 1, 0, P(Bits(105), Bits(-2.5f), Bits(4000), Bits(3.25f)));
+  setPoints(from, 1, 1, 4, P(Bits(12.0625f), Bits(1e-3f), Bits(40950), Bits(-7.75f)));
+  setPoints(from, 2, 5, 1, P(kNone, kNone, Bits(150.25f), Bits(0.125f)));
+  setPoints(to, 1, 1, 0, P(Bits(1), Bits(2), Bits(3), Bits(4)));  // overwritten by the file's empty points
+
+  const std::string path = folder.file("copy.cal");
+  ui.expectSaveFile(path);
+  EXPECT_EQ(CalibData_SaveFile(record(from), inputs(from), false), CALIB_SAVE_DONE);
+  ui.expectOpenFile(path);
+  ui.expectMessage("Continue and overwrite module factory calibration?", UiAnswer::Yes);
+  EXPECT_EQ(CalibData_LoadFile(record(to), inputs(to), false), CALIB_LOAD_DONE);
+  EXPECT_EQ(stored(to), stored(from));
+}
+
+}  // namespace
