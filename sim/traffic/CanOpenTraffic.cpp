@@ -28,6 +28,8 @@ CanOpenTraffic::CanOpenTraffic(const CanOpenTrafficConfig& config)
   if (config_.nodes.empty())
     for (int n = 1; n <= 8; ++n) config_.nodes.push_back(n);
   config_.fixedLength = std::clamp(config_.fixedLength, -1, 8);
+  config_.framesPerSecond = std::min(config_.framesPerSecond, kCanOpenTrafficMaxRate);
+  // NaN or <= 0: no traffic.
   intervalUs_ = config_.framesPerSecond > 0 ? 1e6 / config_.framesPerSecond : 0.0;
 }
 

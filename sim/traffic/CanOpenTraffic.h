@@ -14,8 +14,12 @@
 
 #include "core/SimNetwork.h"
 
+// The highest rate a source makes (a 1 Mbit/s bus carries at most about
+// 21,300 frames/s): beyond it the server would do nothing but make frames.
+inline constexpr double kCanOpenTrafficMaxRate = 1e6;
+
 struct CanOpenTrafficConfig {
-  double framesPerSecond = 100.0;  // average rate; <= 0 sends nothing
+  double framesPerSecond = 100.0;  // average rate; <= 0 sends nothing; at most kCanOpenTrafficMaxRate
   // -1: the CANopen mix with its natural lengths; 0..8: every frame has this
   // many data bytes (the identifiers still follow the mix).
   int fixedLength = -1;

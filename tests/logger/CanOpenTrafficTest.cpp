@@ -102,6 +102,14 @@ TEST(CanOpenTraffic, FramesComeAtTheConfiguredAverageRate) {
   CanOpenTraffic silent(none);
   int64_t unused = 0;
   EXPECT_FALSE(silent.next(0, f, unused));
+
+  // An absurd rate is held at the ceiling instead of burying the server in frames.
+  CanOpenTrafficConfig absurd;
+  absurd.framesPerSecond = 1e15;
+  CanOpenTraffic flood(absurd);
+  int64_t t = 0;
+  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(flood.next(t, f, t));
+  EXPECT_NEAR(double(t), 1000.0, 2.0) << "1000 frames at 1e6 frames/s take 1 ms";
 }
 
 TEST(CanOpenTraffic, FullBusRates) {
