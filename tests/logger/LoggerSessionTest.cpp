@@ -3,6 +3,8 @@
 // CAN adapter behind the interface layer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "LoggerTestSupport.h"
 #include "core/WideText.h"
 #include "logger/LogLine.h"
@@ -143,6 +145,18 @@ TEST_F(LoggerSessionTest, FilterControlsOnlyEditableWhenNotRunningAndNotOff) {
   s.startStop();
   EXPECT_FALSE(s.filterEditable());
   EXPECT_EQ(Row(s, 1), "-- Filter ON: suppress Node ID(s) 0x1 0x2 0x3");
+}
+
+TEST_F(LoggerSessionTest, AFilterTextOfAnyLengthIsParsedAndStoredCut) {
+  LoggerSession s;
+  std::string text;
+  for (int i = 0; i < 3000; ++i) text += std::to_string(i % 128) + ",";
+  s.filterControlsChanged(kFilterShowNodes, text, false);
+  EXPECT_EQ(Option_GetWString("LOGGER_FILTER_LIST").size(), 1024u) << "the option's own limit";
+  s.startStop();
+  const std::string line = Row(s, 1);
+  EXPECT_EQ(line.rfind("-- Filter ON: show only Node ID(s) 0 1 2 ", 0), 0u);
+  EXPECT_EQ(std::count(line.begin(), line.end(), ' '), 6 + 200) << "200 numbers at most";
 }
 
 TEST_F(LoggerSessionTest, ErrorReportsAreNeverFilteredAndNameTheirKinds) {
