@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -92,9 +93,9 @@ ModuleDialog::ModuleDialog(ModuleRec* module, QWidget* owner) : QDialog(owner) {
 
 ModuleDialog::~ModuleDialog() {
   LiveDialogs().erase(this);
-  // Destroyed without being closed (its owner went first): no record may
-  // keep pointing at it.
-  if (!closed_) ModuleList_DialogClosed(static_cast<QWidget*>(this));
+  // Destroyed without being closed (its owner went first) or while closing:
+  // no record may keep pointing at it.
+  ModuleList_DialogClosed(static_cast<QWidget*>(this));
 }
 
 ModuleRec* ModuleDialog::module() const {
@@ -162,19 +163,26 @@ void ModuleDialog::reject() { close(); }
 void ModuleDialog::closeEvent(QCloseEvent* event) {
   if (!closed_) {
     closed_ = true;
+    // Boxes shown on the way (an owned window asking, a failed send) run the
+    // event loop, in which a scan may re-create or delete this dialog.
+    QPointer<ModuleDialog> alive(this);
     closeOwnedWindows();
+    if (!alive) return;
     ModuleRec* rec = module();
-    // A module in search mode is told that the search is over.
-    if (rec && (rec->state & VORN_STATE_MASK) == VORN_STATE_SEARCH_MODE) {
-      CanMsg msg;
-      VornProt_SendMessage(msg, 0, 1, VORN_CMD_SEARCH);
-    }
+    const bool searchMode = rec && (rec->state & VORN_STATE_MASK) == VORN_STATE_SEARCH_MODE;
     TabDialog_DestroyTabs(this);
     if (TabDialogData* data = TabDialog_Data(this)) data->module = nullptr;
     ModuleList_DialogClosed(this);
     for (ModuleRec* r = ModuleList_Next(nullptr); r; r = ModuleList_Next(r))
       if (r->dialog == static_cast<QWidget*>(this)) r->dialog = nullptr;
+    // A module in search mode is told that the search is over, once nothing
+    // refers to this dialog any more.
+    if (searchMode) {
+      CanMsg msg;
+      VornProt_SendMessage(msg, 0, 1, VORN_CMD_SEARCH);
+    }
     ClearStatusText();
+    if (!alive) return;
   }
   // QDialog's own handler would call reject() again.
   QWidget::closeEvent(event);

@@ -322,6 +322,28 @@ TEST_F(ModuleDialogTest, ClosingAModuleInSearchModeEndsTheSearch) {
   flushDeletes();
 }
 
+TEST_F(ModuleDialogTest, SearchEndFailsWhileAScanFindsTheModuleAgain) {
+  // No interface is open: the search command fails and its error box is up
+  // while the scan lists the module once more.
+  InterruptingUi boxUi;
+  UiInstalled installed(&boxUi, &ui);
+  ASSERT_EQ(ModuleList_Add(0, 'c', 99, 1, 0x82, true), 0);
+  ModuleRec* rec = ModuleList_Next(nullptr);
+  ModuleDialog* d = ModuleDialog_FromHandle(rec->dialog);
+  ASSERT_NE(d, nullptr);
+  boxUi.duringNextBox = [&] {
+    ASSERT_EQ(ModuleList_Add(0, 'c', 99, 1, 0x82, false), 0);
+    flushDeletes();
+  };
+  boxUi.expectMessage("", UiAnswer::Ok);
+  d->close();
+  flushDeletes();
+  EXPECT_EQ(boxUi.pendingExpectations(), 0u);
+  // The dialog was closed by the user: the scan does not bring it back.
+  EXPECT_EQ(rec->dialog, nullptr);
+  EXPECT_EQ(ModuleList_CountDialogs(), 0);
+}
+
 TEST_F(ModuleDialogTest, ActivationSelectsTheModuleInTheList) {
   connectDemo();
   listed(3);
