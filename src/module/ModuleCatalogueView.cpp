@@ -21,8 +21,8 @@ int CompareNoCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::vector<CatalogueColumnSpec> Catalogue_Columns(bool showType, bool factory) {
-  std::vector<CatalogueColumnSpec> columns{{CatalogueColumn::Name, "Name", 100}};
+std::vector<CatalogueColumnDef> Catalogue_Columns(bool showType, bool factory) {
+  std::vector<CatalogueColumnDef> columns{{CatalogueColumn::Name, "Name", 100}};
   if (showType) columns.push_back({CatalogueColumn::Type, "Type", 50});
   if (factory) columns.push_back({CatalogueColumn::Status, "Status", 50});
   columns.push_back({CatalogueColumn::Comment, "Comment", 1200});

@@ -9,7 +9,7 @@ struct ModuleTypeInfo;
 
 enum class CatalogueColumn { Name, Type, Status, Comment };
 
-struct CatalogueColumnSpec {
+struct CatalogueColumnDef {
   CatalogueColumn column;
   const char* title;
   int width;  // pixels
@@ -17,7 +17,7 @@ struct CatalogueColumnSpec {
 
 // "Name" 100, "Type" 50 (while the type is shown), "Status" 50 (factory
 // mode), "Comment" 1200, in this order.
-std::vector<CatalogueColumnSpec> Catalogue_Columns(bool showType, bool factory);
+std::vector<CatalogueColumnDef> Catalogue_Columns(bool showType, bool factory);
 
 // The catalogue rows in catalogue order; outside factory mode without rows of
 // type 0 and rows not released.

@@ -110,7 +110,7 @@ void ModuleDialog::updateTitle() {
 void ModuleDialog::addPages() {
   ModuleRec* rec = module();
   if (!rec) return;
-  for (const ModuleTabSpec& tab : ModuleTabs_List(*rec, ModuleTabs_CurrentModes())) {
+  for (const ModuleTabEntry& tab : ModuleTabs_List(*rec, ModuleTabs_CurrentModes())) {
     if (ModulePageFactory create = ModulePages_Find(tab.pageName))
       TabDialog_AddTab(this, tab.label, tab.pageName, create);
   }

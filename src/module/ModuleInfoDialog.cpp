@@ -47,7 +47,7 @@ void ModuleInfoDialog::rebuild() {
   list_->clear();
   list_->setColumnCount(int(columns_.size()));
   QStringList titles;
-  for (const CatalogueColumnSpec& c : columns_) titles << c.title;
+  for (const CatalogueColumnDef& c : columns_) titles << c.title;
   list_->setHeaderLabels(titles);
   for (int i = 0; i < int(columns_.size()); ++i) list_->setColumnWidth(i, columns_[i].width);
   fillRows();

@@ -32,7 +32,7 @@ class ModuleInfoDialog : public QDialog {
   QTreeWidget* list_;
   QCheckBox* showType_;
   QPushButton* close_;
-  std::vector<CatalogueColumnSpec> columns_;
+  std::vector<CatalogueColumnDef> columns_;
   CatalogueSort sort_;
 };
 

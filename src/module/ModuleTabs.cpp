@@ -19,7 +19,7 @@ enum Needs : unsigned {
 };
 
 struct TabRule {
-  ModuleTabSpec spec;
+  ModuleTabEntry tab;
   const char* capability;  // nullptr: no capability needed
   unsigned needs;
 };
@@ -60,11 +60,11 @@ ModuleTabModes ModuleTabs_CurrentModes() {
   return modes;
 }
 
-std::vector<ModuleTabSpec> ModuleTabs_List(const ModuleRec& module, const ModuleTabModes& modes) {
-  std::vector<ModuleTabSpec> tabs{{"Info", "TAB_MOD_INFO"}};
+std::vector<ModuleTabEntry> ModuleTabs_List(const ModuleRec& module, const ModuleTabModes& modes) {
+  std::vector<ModuleTabEntry> tabs{{"Info", "TAB_MOD_INFO"}};
   if (!module.typeInfo) return tabs;
   for (const TabRule& rule : kRules)
-    if (Holds(rule, module, modes)) tabs.push_back(rule.spec);
+    if (Holds(rule, module, modes)) tabs.push_back(rule.tab);
   return tabs;
 }
 

@@ -24,7 +24,7 @@ struct ModuleRec;
 
 // One page of the module dialog: the tab label and the page's name (the
 // object name of the page widget).
-struct ModuleTabSpec {
+struct ModuleTabEntry {
   const char* label;
   const char* pageName;
 };
@@ -41,7 +41,7 @@ ModuleTabModes ModuleTabs_CurrentModes();
 // Every page the module gets, in tab order. A module whose type the catalogue
 // does not know gets "Info" only; pages that need the application firmware
 // are left out while the module runs its bootloader.
-std::vector<ModuleTabSpec> ModuleTabs_List(const ModuleRec& module, const ModuleTabModes& modes);
+std::vector<ModuleTabEntry> ModuleTabs_List(const ModuleRec& module, const ModuleTabModes& modes);
 
 // Title of a module dialog (and of the dialogs that work on one module):
 // "KVX 730-08,  CAN ID 5 (0x05)" + suffix, "Unknown type #99,  CAN ID 5 (0x05)",

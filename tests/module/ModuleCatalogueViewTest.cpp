@@ -11,7 +11,7 @@ namespace {
 
 std::vector<std::string> Titles(bool showType, bool factory) {
   std::vector<std::string> out;
-  for (const CatalogueColumnSpec& c : Catalogue_Columns(showType, factory))
+  for (const CatalogueColumnDef& c : Catalogue_Columns(showType, factory))
     out.push_back(std::string(c.title) + "/" + std::to_string(c.width));
   return out;
 }

@@ -63,7 +63,7 @@ class ModuleDialogTest : public ModuleSimTest {
   // the pages that no subsystem provides (yet).
   static QStringList expectedTabs(const ModuleRec& rec) {
     QStringList out;
-    for (const ModuleTabSpec& t : ModuleTabs_List(rec, ModuleTabs_CurrentModes()))
+    for (const ModuleTabEntry& t : ModuleTabs_List(rec, ModuleTabs_CurrentModes()))
       if (ModulePages_Find(t.pageName)) out << t.label;
     return out;
   }
@@ -150,7 +150,7 @@ TEST_F(ModuleDialogTest, EveryTabHasARealPageInTheOrderOfTheTabList) {
     // Only pages that exist are added: each tab's page carries the name of
     // its tab, in the order of the tab list.
     std::vector<std::string> expected;
-    for (const ModuleTabSpec& t : ModuleTabs_List(*d->module(), ModuleTabs_CurrentModes()))
+    for (const ModuleTabEntry& t : ModuleTabs_List(*d->module(), ModuleTabs_CurrentModes()))
       if (ModulePages_Find(t.pageName)) expected.push_back(t.pageName);
     std::vector<std::string> shown;
     for (int i = 0; i < d->tabControl()->count(); ++i)

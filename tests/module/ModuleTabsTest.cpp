@@ -27,7 +27,7 @@ ModuleRec Module(const ModuleTypeInfo* row, unsigned state) {
 
 std::vector<std::string> Labels(const ModuleRec& rec, ModuleTabModes modes) {
   std::vector<std::string> out;
-  for (const ModuleTabSpec& t : ModuleTabs_List(rec, modes)) out.push_back(t.label);
+  for (const ModuleTabEntry& t : ModuleTabs_List(rec, modes)) out.push_back(t.label);
   return out;
 }
 
@@ -36,7 +36,7 @@ constexpr ModuleTabModes kAllModes{true, true, true};
 constexpr ModuleTabModes kNoModes{false, false, false};
 
 TEST(ModuleTabs, EveryPageInTableOrderWithItsPageName) {
-  const std::vector<ModuleTabSpec> tabs = ModuleTabs_List(Module(&kEverything, 0x85), kAllModes);
+  const std::vector<ModuleTabEntry> tabs = ModuleTabs_List(Module(&kEverything, 0x85), kAllModes);
   const std::vector<std::pair<std::string, std::string>> expected = {
       {"Info", "TAB_MOD_INFO"},           {"CAN Bus", "TAB_MOD_BUSCONFIG"},
       {"Firmware Update", "TAB_MOD_FIRMWARE"}, {"SMS", "TAB_MOD_SMS"},
