@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
+#include <string>
 
 #include "bus/EthMaster.h"
 #include "io/ChanInfo.h"
@@ -101,6 +103,48 @@ TEST_F(DemoChannels, TheFirstBusHasLiveInputs) {
       }
     });
   }
+}
+
+// The population with every kind of channel: every analog input decodes with
+// the program's table to what the simulated module measures.
+class EveryKindChannels : public DemoChannels {
+ protected:
+  void SetUp() override {
+    SimIoTest::SetUp();
+    SimPopulation p;
+    std::string error;
+    std::string path = __FILE__;
+    path = path.substr(0, path.rfind("tests/io/")) + "sim/population/io-every-kind.txt";
+    ASSERT_TRUE(SimPopulation::load(path, p, error)) << error;
+    sim.setPopulation(p);
+    CloseInterface();
+    ASSERT_EQ(OpenInterface("KVX Master (Ethernet)"), 0) << GetInterfaceError();
+  }
+};
+
+TEST_F(EveryKindChannels, EveryAnalogInputDecodesToWhatItMeasures) {
+  std::set<int> kinds;
+  for (int node : {1, 2, 3}) {
+    const SimModuleId id = sim.findModule(0, node);
+    ASSERT_GE(id, 0) << node;
+    const ChanInfo info = channels(id, CHANINFO_ANALOG_IN);
+    ASSERT_GT(info.channelCount, 0) << node;
+    for (int c = 0; c < info.channelCount; ++c) {
+      SCOPED_TRACE(testing::Message() << "node " << node << " channel " << c);
+      const int code = ChanInfo_ActiveCode(info, c);
+      const ChanTypeConfig* config = ChanTypeTable_FindConfig(code);
+      ASSERT_NE(config, nullptr) << std::hex << code;
+      kinds.insert(code >> 8);
+      const double value = readValue(id, info, c, code);
+      double measured = 0;
+      sim.withModule(id, [&](SimModule& m) { measured = SimIo_ReportedInput(m, c, m.host()->nowUs()); });
+      const bool isFloat = config->encoding == ChanEncoding::Float32;
+      const double span = isFloat ? config->physMax - config->physMin : config->rawMax - config->rawMin;
+      const double held = isFloat ? measured : std::clamp(measured, config->rawMin, config->rawMax);
+      EXPECT_NEAR(value, held, span * 0.005 + 1.0 / config->divisor);
+    }
+  }
+  EXPECT_EQ(kinds.size(), 20u);
 }
 
 }  // namespace

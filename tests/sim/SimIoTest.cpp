@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "core/SimNetwork.h"
@@ -371,3 +373,28 @@ TEST(SimChanCodes, TheSimulatorsTableCoversEveryKind) {
 }
 
 }  // namespace
+
+// The population file with channels of every kind: it loads, and its analog
+// inputs cover every measurement kind (1..20), with digital channels of
+// kind 30 and analog outputs beside them.
+TEST(SimIoPopulation, EveryKindFileCoversEveryKind) {
+  SimPopulation p;
+  std::string error;
+  // The file sits in the source tree, two folders above this one.
+  std::string path = __FILE__;
+  path = path.substr(0, path.rfind("tests/sim/")) + "sim/population/io-every-kind.txt";
+  ASSERT_TRUE(SimPopulation::load(path, p, error)) << error;
+  std::set<int> kinds;
+  bool outputs = false, digital = false;
+  for (const SimModuleConfig& m : p.modules) {
+    for (const SimObject& o : m.objects) {
+      // Configuration codes live in the type entries 0x3100 + t.
+      if (o.index > 0x3100 && o.index < 0x3200 && o.subindex > 0) kinds.insert(int(o.value >> 8) & 0xFF);
+      if (o.index == 0x3001 && o.subindex == 0 && o.value > 0) outputs = true;
+      if (o.index == 0x3004 && o.subindex == 0 && o.value > 0) digital = true;
+    }
+  }
+  for (int kind = 1; kind <= 20; ++kind) EXPECT_TRUE(kinds.count(kind)) << kind;
+  EXPECT_TRUE(kinds.count(30));
+  EXPECT_TRUE(outputs && digital);
+}
