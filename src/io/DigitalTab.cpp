@@ -189,6 +189,7 @@ void DigitalTab::refresh() {
   const ModuleRec* m = module();
   const bool flag = m && m->autoUpdate;
   if (!outputs_) {
+    autoUpdate_->setEnabled(count > 0);
     autoUpdate_->setChecked(flag);
     for (BitWidget& row : rows_) row.setFlags(flag ? 0 : BITROW_FLAG_DISABLED);
   } else if (outputsOwnedByProgram()) {
