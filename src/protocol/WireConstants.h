@@ -82,6 +82,15 @@ inline constexpr uint8_t VORN_STATE_PRE_OPERATIONAL = 3;
 inline constexpr uint8_t VORN_STATE_STOPPED = 4;
 inline constexpr uint8_t VORN_STATE_OPERATIONAL = 5;
 
+// serial number, calibration values and points, LIN master
+inline constexpr uint8_t VORN_CMD_WRITE_SERIAL = 0x09;
+inline constexpr uint8_t VORN_CMD_BASE_CALIB_READ = 0xB5;
+inline constexpr uint8_t VORN_CMD_BASE_CALIB_WRITE = 0x35;
+inline constexpr uint8_t VORN_CMD_CALIB_READ = 0xB6;
+inline constexpr uint8_t VORN_CMD_CALIB_WRITE = 0x76;
+inline constexpr uint8_t VORN_CMD_LIN_PREPARE = 0x37;
+inline constexpr uint8_t VORN_CMD_LIN_FRAME = 0xB8;
+
 // Object read reply, byte 1: status flags.
 inline constexpr uint8_t VORN_OBJECT_WRITABLE = 0x01;
 inline constexpr uint8_t VORN_OBJECT_NOT_AVAILABLE = 0x80;
