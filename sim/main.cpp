@@ -39,6 +39,8 @@ void PrintHelp() {
       "                       (the demo population: %s frames/s unless given; 0 = none)\n"
       "      --traffic-len N  every background frame has N (0..8) data bytes\n"
       "      --print-demo     print the demo population in the file format and exit\n"
+      "      --button BUS:NODE  SIGUSR1 presses the front button of the module answering\n"
+      "                       on NODE of BUS: it enters search mode\n"
       "      --check          read the population file, print what it holds and exit\n"
       "  -h, --help           this text\n"
       "\n"
@@ -88,6 +90,22 @@ double TrafficRate(const std::string& text, uint8_t bitRateCode, int fixedLength
   return *end ? -1 : value;
 }
 
+// "--button BUS:NODE".
+bool ParseButton(const char* text, int& bus, int& node) {
+  const char* colon = std::strchr(text, ':');
+  if (!colon) return false;
+  return ParseInt(std::string(text, colon).c_str(), 0, 7, bus) && ParseInt(colon + 1, 1, 127, node);
+}
+
+void PressButton(SimServer& server, int bus, int node) {
+  const SimModuleId id = server.findModule(bus, node);
+  if (id >= 0 && server.pressButton(id))
+    std::printf("kvxsim: front button of node %d on bus %d pressed: search mode\n", node, bus);
+  else
+    std::printf("kvxsim: no module answers on node %d of bus %d\n", node, bus);
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,6 +117,7 @@ int main(int argc, char** argv) {
   std::string file;
   std::string traffic;
   int trafficLength = -1;
+  int buttonBus = -1, buttonNode = -1;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](const char* what) -> const char* {
@@ -143,6 +162,11 @@ int main(int argc, char** argv) {
     } else if (a == "--print-demo") {
       std::fputs(SimPopulation::demoText(), stdout);
       return 0;
+    } else if (a == "--button") {
+      if (!ParseButton(value("BUS:NODE"), buttonBus, buttonNode)) {
+        std::fprintf(stderr, "kvxsim: --button needs BUS:NODE with bus 0..7 and node 1..127\n");
+        return 2;
+      }
     } else if (a == "--check") {
       check = true;
     } else if (!a.empty() && a[0] == '-') {
@@ -178,6 +202,7 @@ int main(int argc, char** argv) {
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  if (buttonBus >= 0) sigaddset(&signals, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // before the server thread starts: it inherits the mask
 
   SimServer server;
@@ -206,7 +231,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   int sig = 0;
-  sigwait(&signals, &sig);
+  while (sigwait(&signals, &sig) == 0 && sig == SIGUSR1) PressButton(server, buttonBus, buttonNode);
   // Frames already made leave before the server stops, so the count printed
   // below is what the client was sent.
   server.clearBusTraffic();

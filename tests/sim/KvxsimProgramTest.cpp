@@ -1,5 +1,5 @@
 // The kvxsim program itself: serves the demo population on the port it
-// prints and stops cleanly on SIGTERM.
+// prints, presses a front button on SIGUSR1 and stops cleanly on SIGTERM.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -127,6 +127,29 @@ TEST_F(KvxsimProgram, ServesTheDemoPopulationAndStopsOnSigterm) {
   ASSERT_EQ(::kill(p.pid(), SIGTERM), 0);
   EXPECT_EQ(p.wait(5000), 0);
   EXPECT_NE(p.output().find("kvxsim: stopped (SIGTERM)"), std::string::npos);
+}
+
+TEST_F(KvxsimProgram, Sigusr1PressesTheFrontButtonNamedOnTheCommandLine) {
+  Program p;
+  ASSERT_TRUE(p.start({"--port", "0", "--traffic", "0", "--button", "0:5"}));
+  ASSERT_TRUE(p.waitFor("running", 5000)) << p.output();
+  size_t at = p.output().find("127.0.0.1:");
+  ASSERT_NE(at, std::string::npos);
+  RawClient c(std::atoi(p.output().c_str() + at + 10));
+
+  // Nobody is in search mode yet: the search to node 0 stays unanswered.
+  c.sendFrame(0x680, 0, {0x82});
+  EXPECT_TRUE(c.readFrames(1, 300).empty());
+
+  ASSERT_EQ(::kill(p.pid(), SIGUSR1), 0);
+  ASSERT_TRUE(p.waitFor("front button of node 5 on bus 0 pressed", 5000)) << p.output();
+  c.sendFrame(0x680, 0, {0x82});
+  auto f = c.readFrames(1, 2000);
+  ASSERT_EQ(f.size(), 1u);
+  EXPECT_EQ(f[0].frame.id, 0x680u);  // the module answers on node 0
+
+  ASSERT_EQ(::kill(p.pid(), SIGTERM), 0);
+  EXPECT_EQ(p.wait(5000), 0);
 }
 
 TEST_F(KvxsimProgram, HelpAndBadPopulationFile) {
