@@ -187,6 +187,9 @@ bool MainWindow::startUp() {
 }
 
 void MainWindow::selectInterface(int row) {
+  // A recording belongs to the link it was started on: the logger ends it
+  // (file footer, forwarding off) before that link goes away.
+  if (InterfaceTable_Type(row) != GetInterfaceType()) Logger_Close();
   const int result = OpenInterface(InterfaceTable_Name(row));
   updateControls();
   if (result != 0) {

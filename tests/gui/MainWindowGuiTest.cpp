@@ -15,6 +15,7 @@
 #include "core/MainWindow.h"
 #include "core/Options.h"
 #include "core/Shell.h"
+#include "logger/LoggerDialog.h"
 #include "platform/Clock.h"
 #include "protocol/ModuleListWindow.h"
 #include "support/AppFixture.h"
@@ -235,6 +236,33 @@ TEST_F(MainWindowTest, KeepAliveGoesOutOnTheTimerAndNotWhenSwitchedOff) {
   ui.fire(keepAlive);
   act("actionInterface&None")->trigger();  // closing also flushes the link's output
   EXPECT_EQ(sim.stats().keepAlives, 1);
+}
+
+// The last logger forwarding value the master was sent, -1 before any.
+int LastForwarding(const SimServer& sim) {
+  int last = -1;
+  for (const auto& f : sim.receivedFrames())
+    if (f.frame.id == 0x80000003u && f.frame.len >= 1) last = f.frame.data[0];
+  return last;
+}
+
+TEST_F(MainWindowTest, ChoosingAnotherInterfaceEndsTheRecordingOnTheOldLink) {
+  iniForSimulator();
+  ASSERT_TRUE(start());
+  act("actionCanLogger")->trigger();
+  LoggerDialog* logger = Logger_Instance();
+  ASSERT_NE(logger, nullptr);
+  logger->findChild<QPushButton*>("startButton")->click();
+  for (int waited = 0; LastForwarding(sim) != 3 && waited < 2000; waited += 10) Clock_SleepMs(10);
+  ASSERT_EQ(LastForwarding(sim), 3);
+
+  act("actionInterface&None")->trigger();
+  EXPECT_FALSE(Interface_LoggerRecording());
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(Logger_Instance(), nullptr);
+  // Forwarding was switched off before the connection closed.
+  for (int waited = 0; LastForwarding(sim) != 0 && waited < 2000; waited += 10) Clock_SleepMs(10);
+  EXPECT_EQ(LastForwarding(sim), 0);
 }
 
 TEST_F(MainWindowTest, ModuleDialogsInsideTheMainWindowMoveWithIt) {
