@@ -101,6 +101,22 @@ void AnalogTab::resetControls() {
   autoUpdate_->setChecked(false);
 }
 
+// Below the page's own grid: the calibration points, then auto-update and
+// the factory calibration button.
+void AnalogTab::layOutPage(QGridLayout* grid) {
+  grid->setColumnStretch(1, 1);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(autoUpdate_);
+  bottom->addStretch(1);
+  bottom->addWidget(factoryCalib_);
+  auto* page = new QVBoxLayout(this);
+  page->addLayout(grid);
+  page->addSpacing(8);
+  page->addWidget(calib_);
+  page->addStretch(1);
+  page->addLayout(bottom);
+}
+
 void AnalogTab::showCalibPoints(int code) {
   const ChanInfo& info = channels();
   const int channelByte = info.currentChannel + (outputs_ ? CALIB_OUTPUT_CHANNEL : 0);
@@ -131,17 +147,7 @@ AnalogInTab::AnalogInTab(QWidget* parent) : AnalogTab(parent, false) {
   grid->addWidget(new QLabel("Value:", this), 2, 0);
   grid->addWidget(value_, 2, 1);
   grid->addWidget(bar_, 3, 1);
-  grid->setColumnStretch(1, 1);
-  auto* bottom = new QHBoxLayout;
-  bottom->addWidget(autoUpdate_);
-  bottom->addStretch(1);
-  bottom->addWidget(factoryCalib_);
-  auto* page = new QVBoxLayout(this);
-  page->addLayout(grid);
-  page->addSpacing(8);
-  page->addWidget(calib_);
-  page->addStretch(1);
-  page->addLayout(bottom);
+  layOutPage(grid);
 }
 
 void AnalogInTab::pageShown() {
@@ -225,17 +231,7 @@ AnalogOutTab::AnalogOutTab(QWidget* parent) : AnalogTab(parent, true) {
   grid->addWidget(entry_, 3, 1);
   grid->addWidget(set_, 3, 2);
   grid->addWidget(bar_, 4, 1, 1, 2);
-  grid->setColumnStretch(1, 1);
-  auto* bottom = new QHBoxLayout;
-  bottom->addWidget(autoUpdate_);
-  bottom->addStretch(1);
-  bottom->addWidget(factoryCalib_);
-  auto* page = new QVBoxLayout(this);
-  page->addLayout(grid);
-  page->addSpacing(8);
-  page->addWidget(calib_);
-  page->addStretch(1);
-  page->addLayout(bottom);
+  layOutPage(grid);
 }
 
 void AnalogOutTab::pageShown() {

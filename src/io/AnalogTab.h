@@ -10,6 +10,7 @@
 class CalibPointsWidget;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -39,6 +40,7 @@ class AnalogTab : public TabPage {
   void resetControls();
   // The user calibration rows of the selected channel, read from the module.
   void showCalibPoints(int code);
+  void layOutPage(QGridLayout* grid);
   virtual void channelChosen() = 0;
   virtual void calibPointChanged(bool succeeded) = 0;
 
