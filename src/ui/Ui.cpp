@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "core/TextFormat.h"
+
 namespace {
 
 // Used until a real backend is installed: never blocks, never shows anything.
@@ -67,16 +69,7 @@ void UiTimer::tick() {
 std::string Ui_Format(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string out;
-  if (n > 0) {
-    out.resize(size_t(n) + 1);
-    std::vsnprintf(out.data(), out.size(), format, args);
-    out.resize(size_t(n));
-  }
+  std::string out = Text_FormatV(format, args);
   va_end(args);
   return out;
 }
