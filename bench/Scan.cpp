@@ -12,51 +12,24 @@
 // working folder); the CAN bus is paced by its bit rate unless told otherwise.
 // The send interval is the one opening the Ethernet master presets (100 ms)
 // unless given.
-#include <time.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "SimServer.h"
-#include "bus/EthMaster.h"
-#include "bus/Interface.h"
+#include "BenchSupport.h"
 #include "core/Options.h"
 #include "protocol/BusScan.h"
 #include "protocol/ModuleList.h"
-#include "ui/Ui.h"
 
 namespace {
 
-double NowMs() {
-  using namespace std::chrono;
-  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count() / 1e3;
-}
-
-void SleepMs(double ms) {
-  if (ms <= 0) return;
-  timespec ts{time_t(ms / 1000), long((ms - double(time_t(ms / 1000)) * 1000) * 1e6)};
-  nanosleep(&ts, nullptr);
-}
-
 // A user interface without a screen whose timers are periodic like the GUI's:
 // a late tick is not caught up, the next one comes a full period later.
-class BenchUi : public UiBackend {
+class BenchUi : public ScreenlessUi {
  public:
-  UiAnswer messageBox(const std::string& text, const std::string& title, UiButtons, UiIcon, bool) override {
-    lastMessage = title + ": " + text;
-    return UiAnswer::Ok;
-  }
-  bool openFileDialog(const UiFileRequest&, std::string&) override { return false; }
-  bool saveFileDialog(const UiFileRequest&, std::string&) override { return false; }
-  void setWaitCursor(bool) override {}
-  void beep() override {}
-  void showStatusText(const std::string& text) override { lastStatus = text; }
   void armTimer(UiTimer* timer, int periodMs) override { armed_[timer] = {NowMs() + periodMs, periodMs}; }
   void disarmTimer(UiTimer* timer) override { armed_.erase(timer); }
 
@@ -78,8 +51,6 @@ class BenchUi : public UiBackend {
       afterTick();
     }
   }
-
-  std::string lastMessage, lastStatus;
 
  private:
   struct Armed {
@@ -109,18 +80,6 @@ Run ScanOnce(BenchUi& ui, bool flash, int expected) {
   r.ms = NowMs() - start;
   r.found = ModuleList_Count();
   return r;
-}
-
-const char* ArgValue(int argc, char** argv, const char* name, const char* fallback) {
-  for (int i = 1; i + 1 < argc; ++i)
-    if (std::strcmp(argv[i], name) == 0) return argv[i + 1];
-  return fallback;
-}
-
-bool HasFlag(int argc, char** argv, const char* name) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], name) == 0) return true;
-  return false;
 }
 
 void Report(const char* name, std::vector<Run> runs, double timersMs, int expected) {
@@ -166,14 +125,8 @@ int main(int argc, char** argv) {
   SimServer sim;
   sim.setPopulation(population);
   sim.setBusTiming(busTiming);
-  if (!sim.start()) {
-    std::fprintf(stderr, "bench_Scan: cannot start the simulator: %s\n", sim.lastError().c_str());
-    return 1;
-  }
-  EthMaster_SetHostName("127.0.0.1");
-  EthMaster_SetPort(sim.port());
-  if (OpenInterface("KVX Master (Ethernet)") != 0) {
-    std::fprintf(stderr, "bench_Scan: cannot open the link: %s\n", GetInterfaceError());
+  if (!StartAndConnect(sim, error)) {
+    std::fprintf(stderr, "bench_Scan: %s\n", error.c_str());
     return 1;
   }
 

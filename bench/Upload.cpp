@@ -9,10 +9,8 @@
 // Modes: asynchronous (PROGRAM_SEND_SYNC 0) with PROGRAM_SEND_INTERVAL_MS 0.1,
 // the same with the timer re-armed a full period after each tick's end, and
 // synchronous with the same interval.
-#include <time.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,9 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "SimServer.h"
-#include "bus/EthMaster.h"
-#include "bus/Interface.h"
+#include "BenchSupport.h"
 #include "core/FrameTiming.h"
 #include "core/Options.h"
 #include "firmware/FwUploadRun.h"
@@ -31,31 +27,16 @@
 #include "module/SimModule.h"
 #include "protocol/ModuleList.h"
 #include "protocol/WireConstants.h"
-#include "ui/Ui.h"
 
 namespace {
 
 constexpr int kNode = 5;
 constexpr uint32_t kId = 0x680 + kNode;
 
-double NowMs() {
-  using namespace std::chrono;
-  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count() / 1e3;
-}
-
-// A user interface without a screen: message boxes go to stderr, timers are
-// kept as due times for the loop below.
-class BenchUi : public UiBackend {
+// A user interface without a screen whose timers are kept as due times for
+// the loop below.
+class BenchUi : public ScreenlessUi {
  public:
-  UiAnswer messageBox(const std::string& text, const std::string& title, UiButtons, UiIcon, bool) override {
-    lastMessage = title + ": " + text;
-    return UiAnswer::Ok;
-  }
-  bool openFileDialog(const UiFileRequest&, std::string&) override { return false; }
-  bool saveFileDialog(const UiFileRequest&, std::string&) override { return false; }
-  void setWaitCursor(bool) override {}
-  void beep() override {}
-  void showStatusText(const std::string& text) override { lastStatus = text; }
   void armTimer(UiTimer* timer, int periodMs) override { due[timer] = NowMs() + periodMs; }
   void disarmTimer(UiTimer* timer) override { due.erase(timer); }
 
@@ -63,17 +44,12 @@ class BenchUi : public UiBackend {
   bool runTimer(UiTimer* timer) {
     auto it = due.find(timer);
     if (it == due.end()) return false;
-    const double wait = it->second - NowMs();
-    if (wait > 0) {
-      timespec ts{time_t(wait / 1000), long((wait - double(time_t(wait / 1000)) * 1000) * 1e6)};
-      nanosleep(&ts, nullptr);
-    }
+    SleepMs(it->second - NowMs());
     timer->tick();
     return true;
   }
 
   std::map<UiTimer*, double> due;
-  std::string lastMessage, lastStatus;
 };
 
 struct Mode {
@@ -116,16 +92,7 @@ Result RunOne(BenchUi& ui, uint8_t code, uint8_t cpu, const Mode& mode, const st
   SimServer sim;
   sim.setPopulation(population);
   sim.setBusTiming(true);
-  if (!sim.start()) {
-    r.message = "cannot start the simulator: " + sim.lastError();
-    return r;
-  }
-  EthMaster_SetHostName("127.0.0.1");
-  EthMaster_SetPort(sim.port());
-  if (OpenInterface("KVX Master (Ethernet)") != 0) {
-    r.message = std::string("cannot open the link: ") + GetInterfaceError();
-    return r;
-  }
+  if (!StartAndConnect(sim, r.message)) return r;
   Option_SetInt("PROGRAM_SEND_SYNC", mode.sync);
   Option_SetDouble("PROGRAM_SEND_INTERVAL_MS", 0.1);
   sim.clearTraffic();
@@ -153,12 +120,6 @@ Result RunOne(BenchUi& ui, uint8_t code, uint8_t cpu, const Mode& mode, const st
   CloseInterface();
   sim.stop();
   return r;
-}
-
-const char* ArgValue(int argc, char** argv, const char* name, const char* fallback) {
-  for (int i = 1; i + 1 < argc; ++i)
-    if (std::strcmp(argv[i], name) == 0) return argv[i + 1];
-  return fallback;
 }
 
 uint8_t CpuCode(const char* name) {

@@ -2,27 +2,12 @@
 // the wire, the questions asked, and the points the module ends up with.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "calib/CalibData.h"
-#include "io/SimIoFixture.h"
+#include "CalibSimFixture.h"
 
 namespace {
 
-constexpr uint32_t kNone = 0xFFFFFFFFu;
-
-uint32_t Bits(float f) {
-  uint32_t b;
-  std::memcpy(&b, &f, sizeof b);
-  return b;
-}
-float Float(uint32_t b) {
-  float f;
-  std::memcpy(&f, &b, sizeof f);
-  return f;
-}
-
-class CalibPoints : public SimIoTest {
+class CalibPoints : public CalibSimTest {
  protected:
   // Type 14: three analog inputs (two voltage channels with two
   // configurations, one Pt100) and one analog output.
@@ -36,34 +21,10 @@ class CalibPoints : public SimIoTest {
       c.io.ioSignals.push_back(s);  // channel 0 sees 2.5 V
     });
   }
-  ChanInfo channels(SimModuleId id, int infoType) {
-    ChanInfo info;
-    ChanInfo_GetChannelInfo(record(id), info, infoType);
-    return info;
-  }
   SimCalibPoints points(SimModuleId id, uint8_t channelByte, uint8_t type, uint8_t range) {
     SimCalibPoints p;
     sim.withModule(id, [&](SimModule& m) { p = SimIo_Points(m, channelByte, type, range); });
     return p;
-  }
-  void setPoints(SimModuleId id, uint8_t channelByte, uint8_t type, uint8_t range, SimCalibPoints p) {
-    sim.withModule(id, [&](SimModule& m) { SimIo_SetPoints(m, channelByte, type, range, p); });
-  }
-  static SimCalibPoints P(uint32_t x1, uint32_t y1, uint32_t x2 = kNone, uint32_t y2 = kNone) {
-    SimCalibPoints p;
-    p.values[0] = x1;
-    p.values[1] = y1;
-    p.values[2] = x2;
-    p.values[3] = y2;
-    return p;
-  }
-  // The calibration requests (command code 0x36) sent to a node.
-  std::vector<SimFrame> calibFrames(int node) {
-    std::vector<SimFrame> out;
-    for (const SimFrame& f : framesTo(node)) {
-      if ((f.data[0] & 0x3F) == 0x36) out.push_back(f);
-    }
-    return out;
   }
   double reported(SimModuleId id, int channel) {
     double v = 0;

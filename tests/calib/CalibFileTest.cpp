@@ -4,33 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <random>
 
 #include "calib/CalibData.h"
 #include "core/WideText.h"
-#include "io/SimIoFixture.h"
+#include "CalibSimFixture.h"
 
 namespace {
 
-constexpr uint32_t kNone = 0xFFFFFFFFu;
-
-uint32_t Bits(float f) {
-  uint32_t b;
-  std::memcpy(&b, &f, sizeof b);
-  return b;
-}
-
-SimCalibPoints P(uint32_t x1, uint32_t y1, uint32_t x2 = kNone, uint32_t y2 = kNone) {
-  SimCalibPoints p;
-  p.values[0] = x1;
-  p.values[1] = y1;
-  p.values[2] = x2;
-  p.values[3] = y2;
-  return p;
-}
-
-class CalibFile : public SimIoTest {
+class CalibFile : public CalibSimTest {
  protected:
   // Type 14 with two voltage inputs (two configurations each) and a Pt100 input.
   SimModuleId addAnalog(int node) {
@@ -39,24 +21,10 @@ class CalibFile : public SimIoTest {
       SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 5, {0x0501}, 1, 0x6402));
     });
   }
-  ChanInfo inputs(SimModuleId id) {
-    ChanInfo info;
-    ChanInfo_GetChannelInfo(record(id), info, CHANINFO_ANALOG_IN);
-    return info;
-  }
+  ChanInfo inputs(SimModuleId id) { return channels(id, CHANINFO_ANALOG_IN); }
   std::map<uint32_t, SimCalibPoints> stored(SimModuleId id) {
     std::map<uint32_t, SimCalibPoints> out;
     sim.withModule(id, [&](SimModule& m) { out = m.config().io.calibration; });
-    return out;
-  }
-  void setPoints(SimModuleId id, uint8_t channelByte, uint8_t type, uint8_t range, SimCalibPoints p) {
-    sim.withModule(id, [&](SimModule& m) { SimIo_SetPoints(m, channelByte, type, range, p); });
-  }
-  std::vector<SimFrame> calibFrames(int node) {
-    std::vector<SimFrame> out;
-    for (const SimFrame& f : framesTo(node)) {
-      if ((f.data[0] & 0x3F) == 0x36) out.push_back(f);
-    }
     return out;
   }
   // Loads `text` from a file into the module, answering the questions; the

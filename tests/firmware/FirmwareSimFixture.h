@@ -55,14 +55,6 @@ class FirmwareSimTest : public ModuleSimTest {
     c.firmwarePresent = state & 0x80;
     ASSERT_GE(sim.addModule(c), 0);
   }
-  void connect() {
-    ASSERT_TRUE(sim.start()) << sim.lastError();
-    Option_SetString("ETHERNET_HOSTNAME", "127.0.0.1");
-    Option_SetInt("ETHERNET_PORTNO", sim.port());
-    ApplyLinkSettings();
-    ASSERT_EQ(OpenInterface("KVX Master (Ethernet)"), 0) << GetInterfaceError();
-    ASSERT_TRUE(sim.waitForClient(2000));
-  }
   // A word-data firmware for those modules, software version 3.7.
   std::string firmwareFile(uint32_t type, const std::string& name = "fw.hex", int hardware = 2) {
     FwImageLayout layout;

@@ -72,7 +72,7 @@ class FirmwareTabTest : public FirmwareSimTest {
 
 TEST_F(FirmwareTabTest, DemoModuleIsUpdatedFromAGeneratedFile) {
   addModule(2, 16, 0x85);
-  connect();
+  startAndConnect();
   Option_SetWString("RECENT_HEXFILE", Text_Widen(firmwareFile(16)));
   FirmwareTab* tab = openTab(2);
 
@@ -113,7 +113,7 @@ TEST_F(FirmwareTabTest, DemoModuleIsUpdatedFromAGeneratedFile) {
 
 TEST_F(FirmwareTabTest, WrongFileKeepsTheWriteButtonOffAndShowsCrosses) {
   addModule(2, 16, 0x01);
-  connect();
+  startAndConnect();
   Option_SetWString("RECENT_HEXFILE", Text_Widen(firmwareFile(17, "other.hex")));
   FirmwareTab* tab = openTab(2);
   EXPECT_TRUE(markShown(tab, "fwMarkType"));
@@ -135,7 +135,7 @@ TEST_F(FirmwareTabTest, WrongFileKeepsTheWriteButtonOffAndShowsCrosses) {
 
 TEST_F(FirmwareTabTest, ChangedFileIsReadAgainOnceItSettled) {
   addModule(2, 16, 0x01);
-  connect();
+  startAndConnect();
   const std::string file = firmwareFile(16);
   Option_SetWString("RECENT_HEXFILE", Text_Widen(file));
   FirmwareTab* tab = openTab(2);
@@ -155,7 +155,7 @@ TEST_F(FirmwareTabTest, ChangedFileIsReadAgainOnceItSettled) {
 
 TEST_F(FirmwareTabTest, SecondUploadIsRefusedWhileOneRuns) {
   addModule(2, 16, 0x01);
-  connect();
+  startAndConnect();
   Option_SetWString("RECENT_HEXFILE", Text_Widen(firmwareFile(16)));
   FirmwareTab* tab = openTab(2);
   FwUpload_SetRunning(true);

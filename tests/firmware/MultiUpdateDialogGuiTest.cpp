@@ -29,7 +29,7 @@ TEST_F(MultiUpdateDialogTest, TicksAndRunUpdateTheChosenModules) {
   addModule(2, 16, 0x85);
   addModule(6, 16, 0x01);
   addModule(4, 48, 0x85);
-  connect();
+  startAndConnect();
   for (int node : {6, 2, 4}) listed(node);
   Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
   Option_SetInt("MULTI_UPDATE_RETRIES", 2);
@@ -86,7 +86,7 @@ TEST_F(MultiUpdateDialogTest, TicksAndRunUpdateTheChosenModules) {
 
 TEST_F(MultiUpdateDialogTest, EscapeDuringARunEndsItWithoutTheSummary) {
   addModule(2, 16, 0x85);
-  connect();
+  startAndConnect();
   listed(2);
   Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
   MultiUpdateDialog d;

@@ -42,7 +42,7 @@ TEST_F(MultiUpdateTest, TwoModulesOfOneTypeAreUpdatedFromOneFileInListOrder) {
   addModule(3, 16, 0x85);
   addModule(2, 16, 0x85);
   addModule(4, 17, 0x85);  // another type: not touched
-  connect();
+  startAndConnect();
   for (int node : {3, 2, 4}) listed(node);
   Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
   mu.open();
@@ -85,7 +85,7 @@ TEST_F(MultiUpdateTest, ModulesWithoutAFileAreDeselectedAndNothingStarts) {
   addModule(2, 16, 0x85);
   addModule(4, 17, 0x85);
   addModule(5, 17, 0x85);
-  connect();
+  startAndConnect();
   for (int node : {2, 4, 5}) listed(node);
   Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
   mu.open();
@@ -107,7 +107,7 @@ TEST_F(MultiUpdateTest, ModulesWithoutAFileAreDeselectedAndNothingStarts) {
 
 TEST_F(MultiUpdateTest, ModuleInItsBootloaderIsUploadedWithoutARestartFirst) {
   addModule(7, 16, 0x01);
-  connect();
+  startAndConnect();
   listed(7);
   Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
   mu.open();
@@ -126,7 +126,7 @@ TEST_F(MultiUpdateTest, ModuleInItsBootloaderIsUploadedWithoutARestartFirst) {
 
 TEST_F(MultiUpdateTest, FailingUploadIsRetriedAndReportedWithTheRetries) {
   addModule(2, 16, 0x01);
-  connect();
+  startAndConnect();
   listed(2);
   onModule(2, [](SimModule& m) { m.bootloader().faults().wrongCheckValues = 1000; });
   Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
@@ -158,7 +158,7 @@ TEST_F(MultiUpdateTest, FailingUploadIsRetriedAndReportedWithTheRetries) {
 TEST_F(MultiUpdateTest, CheckFailuresNameTheFirstMismatch) {
   addModule(2, 16, 0x85);
   addModule(3, 16, 0x85);
-  connect();
+  startAndConnect();
   listed(2);
   listed(3);
   Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16, "hw5.hex", 5)));
@@ -184,7 +184,7 @@ TEST_F(MultiUpdateTest, CheckFailuresNameTheFirstMismatch) {
 
 TEST_F(MultiUpdateTest, ModuleThatNeverComesBackFailsAfterFourRestarts) {
   addModule(2, 16, 0x85);
-  connect();
+  startAndConnect();
   listed(2);
   onModule(2, [](SimModule& m) { m.bootloader().faults().neverReturnFromReset = true; });
   Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
@@ -204,7 +204,7 @@ TEST_F(MultiUpdateTest, ModuleThatNeverComesBackFailsAfterFourRestarts) {
 TEST_F(MultiUpdateTest, StopEndsTheRunWithTheUserBreakAndLeavesTheModuleInItsBootloader) {
   addModule(2, 16, 0x85);
   addModule(3, 16, 0x85);
-  connect();
+  startAndConnect();
   listed(2);
   listed(3);
   Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
@@ -230,7 +230,7 @@ TEST_F(MultiUpdateTest, StopEndsTheRunWithTheUserBreakAndLeavesTheModuleInItsBoo
 
 TEST_F(MultiUpdateTest, ClosingDuringARunEndsItSilently) {
   addModule(2, 16, 0x85);
-  connect();
+  startAndConnect();
   listed(2);
   Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
   mu.open();
@@ -248,7 +248,7 @@ TEST_F(MultiUpdateTest, ClosingDuringARunEndsItSilently) {
 }
 
 TEST_F(MultiUpdateTest, SlotsComeFromAndGoBackToTheRecentList) {
-  connect();
+  startAndConnect();
   ui.expectMessage("The Module list is emtpy", UiAnswer::Ok);
   const std::string a = firmwareFile(16, "a.hex"), b = firmwareFile(17, "b.hex");
   const std::string notFirmware = folder.file("plain.hex");

@@ -7,41 +7,27 @@
 #include <string>
 #include <vector>
 
-#include "SimServer.h"
-#include "bus/Interface.h"
-#include "core/Options.h"
 #include "firmware/FwUpload.h"
 #include "firmware/HexImageBuilder.h"
 #include "module/Bootloader.h"
 #include "module/SimModule.h"
-#include "platform/Clock.h"
-#include "protocol/ModuleList.h"
-#include "support/AppFixture.h"
+#include "support/SimConnectedTest.h"
 
-class UploadTest : public AppStateTest {
+class UploadTest : public SimConnectedTest {
  protected:
   static constexpr int kNode = 21;
   static constexpr uint32_t kId = 0x680 + kNode;
 
   void SetUp() override {
-    AppStateTest::SetUp();
-    Clock_Install(&clock);
+    SimConnectedTest::SetUp();
     FwUpload_ResetForTest();
-    sim.setRebootTimeMs(1);
-    ASSERT_TRUE(sim.start());
-    Option_SetString("ETHERNET_HOSTNAME", "127.0.0.1");
-    Option_SetInt("ETHERNET_PORTNO", sim.port());
-    ApplyLinkSettings();
-    ASSERT_EQ(OpenInterface("KVX Master (Ethernet)"), 0) << GetInterfaceError();
+    ASSERT_NO_FATAL_FAILURE(startAndConnect());
     rec.node = kNode;
     rec.bus = 'c';
   }
   void TearDown() override {
     FwUpload_ResetForTest();
-    CloseInterface();
-    sim.stop();
-    Clock_Install(nullptr);
-    AppStateTest::TearDown();
+    SimConnectedTest::TearDown();
   }
 
   // A module of the processor type in its bootloader, at kNode.
@@ -99,8 +85,6 @@ class UploadTest : public AppStateTest {
     return uint32_t(f.data[4]) << 24 | uint32_t(f.data[5]) << 16 | uint32_t(f.data[6]) << 8 | f.data[7];
   }
 
-  ManualClock clock;
-  SimServer sim;
   SimModuleId module = -1;
   ModuleRec rec;
 };

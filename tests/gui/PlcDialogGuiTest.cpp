@@ -1,33 +1,21 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "SimServer.h"
-#include "bus/Interface.h"
-#include "core/Options.h"
-#include "platform/Clock.h"
 #include "protocol/PlcDialog.h"
-#include "support/AppFixture.h"
+#include "support/SimConnectedTest.h"
 
 namespace {
 
-class PlcDialogTest : public AppStateTest {
+class PlcDialogTest : public SimConnectedTest {
  protected:
   void SetUp() override {
-    AppStateTest::SetUp();
-    Clock_Install(&clock);
+    SimConnectedTest::SetUp();
     sim.setPopulation(SimPopulation::demo());
-    ASSERT_TRUE(sim.start());
-    Option_SetString("ETHERNET_HOSTNAME", "127.0.0.1");
-    Option_SetInt("ETHERNET_PORTNO", sim.port());
-    ApplyLinkSettings();
-    ASSERT_EQ(OpenInterface("KVX Master (Ethernet)"), 0) << GetInterfaceError();
+    ASSERT_NO_FATAL_FAILURE(startAndConnect());
   }
   void TearDown() override {
     PlcDialog_Close();
-    CloseInterface();
-    sim.stop();
-    Clock_Install(nullptr);
-    AppStateTest::TearDown();
+    SimConnectedTest::TearDown();
   }
   PlcDialog* open() {
     PlcDialog_Open(nullptr);
@@ -35,9 +23,6 @@ class PlcDialogTest : public AppStateTest {
   }
   QString status(PlcDialog* d) { return d->findChild<QLabel*>("plcStatus")->text(); }
   QPushButton* button(PlcDialog* d, const char* name) { return d->findChild<QPushButton*>(name); }
-
-  ManualClock clock;
-  SimServer sim;
 };
 
 TEST_F(PlcDialogTest, OpensEmptyThenPollsAndShowsTheRunState) {

@@ -2,28 +2,15 @@
 // level bars, the output caption and the bytes an entered output value sends.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "io/AnalogChannel.h"
 #include "io/SimIoFixture.h"
 
 namespace {
 
-uint32_t Bits(float f) {
-  uint32_t b;
-  std::memcpy(&b, &f, sizeof b);
-  return b;
-}
-
 class AnalogChannel : public SimIoTest {
  protected:
   SimModuleId addModuleWith(int node, SimChannelGroup g) {
     return addModule(node, 30, [&](SimModuleConfig& c) { SimIo_AddChannels(c, g); });
-  }
-  ChanInfo channels(SimModuleId id, int infoType) {
-    ChanInfo info;
-    ChanInfo_GetChannelInfo(record(id), info, infoType);
-    return info;
   }
   // The last object write the program sent to a node.
   SimFrame lastWrite(int node) {

@@ -27,11 +27,6 @@ class DemoChannels : public SimIoTest {
     EthMaster_SetCanBusNo(1);
     ASSERT_EQ(EthMaster_GetCanBusNo(), 1);
   }
-  ChanInfo channels(SimModuleId id, int infoType) {
-    ChanInfo info;
-    ChanInfo_GetChannelInfo(record(id), info, infoType);
-    return info;
-  }
   double readValue(SimModuleId id, const ChanInfo& info, int channel, int code) {
     CanMsg reply;
     const ChanEntry& ch = info.channels[channel];
@@ -40,6 +35,21 @@ class DemoChannels : public SimIoTest {
     double v = 0;
     EXPECT_EQ(ChanType_ConvertValue('g', v, code, bytes, ch.aligned), 0) << std::hex << code;
     return v;
+  }
+  // Input channel c reads, through the program's channel type table, as what
+  // the module measures: floats carry the physical value, integers their raw
+  // range (a measurement beyond it is held at its end).
+  void expectInputReadsAsMeasured(SimModuleId id, const ChanInfo& info, int c) {
+    const int code = ChanInfo_ActiveCode(info, c);
+    const ChanTypeConfig* config = ChanTypeTable_FindConfig(code);
+    ASSERT_NE(config, nullptr) << std::hex << code;
+    const double value = readValue(id, info, c, code);
+    double measured = 0;
+    sim.withModule(id, [&](SimModule& m) { measured = SimIo_ReportedInput(m, c, m.host()->nowUs()); });
+    const bool isFloat = config->encoding == ChanEncoding::Float32;
+    const double span = isFloat ? config->physMax - config->physMin : config->rawMax - config->rawMin;
+    const double held = isFloat ? measured : std::clamp(measured, config->rawMin, config->rawMax);
+    EXPECT_NEAR(value, held, span * 0.005 + 1.0 / config->divisor);
   }
 };
 
@@ -51,17 +61,7 @@ TEST_F(DemoChannels, AnalogInputsDecodeToWhatTheModulesMeasure) {
     const ChanInfo info = channels(id, CHANINFO_ANALOG_IN);
     for (int c = 0; c < info.channelCount; ++c) {
       SCOPED_TRACE(testing::Message() << "node " << node << " channel " << c);
-      const int code = ChanInfo_ActiveCode(info, c);
-      const ChanTypeConfig* config = ChanTypeTable_FindConfig(code);
-      ASSERT_NE(config, nullptr) << std::hex << code;
-      const double value = readValue(id, info, c, code);
-      double measured = 0;
-      sim.withModule(id, [&](SimModule& m) { measured = SimIo_ReportedInput(m, c, m.host()->nowUs()); });
-      // Floats carry the physical value; integers their raw range.
-      const bool isFloat = config->encoding == ChanEncoding::Float32;
-      const double span = isFloat ? config->physMax - config->physMin : config->rawMax - config->rawMin;
-      const double held = isFloat ? measured : std::clamp(measured, config->rawMin, config->rawMax);
-      EXPECT_NEAR(value, held, span * 0.005 + 1.0 / config->divisor);
+      ASSERT_NO_FATAL_FAILURE(expectInputReadsAsMeasured(id, info, c));
       ++checked;
     }
   }
@@ -131,17 +131,8 @@ TEST_F(EveryKindChannels, EveryAnalogInputDecodesToWhatItMeasures) {
     ASSERT_GT(info.channelCount, 0) << node;
     for (int c = 0; c < info.channelCount; ++c) {
       SCOPED_TRACE(testing::Message() << "node " << node << " channel " << c);
-      const int code = ChanInfo_ActiveCode(info, c);
-      const ChanTypeConfig* config = ChanTypeTable_FindConfig(code);
-      ASSERT_NE(config, nullptr) << std::hex << code;
-      kinds.insert(code >> 8);
-      const double value = readValue(id, info, c, code);
-      double measured = 0;
-      sim.withModule(id, [&](SimModule& m) { measured = SimIo_ReportedInput(m, c, m.host()->nowUs()); });
-      const bool isFloat = config->encoding == ChanEncoding::Float32;
-      const double span = isFloat ? config->physMax - config->physMin : config->rawMax - config->rawMin;
-      const double held = isFloat ? measured : std::clamp(measured, config->rawMin, config->rawMax);
-      EXPECT_NEAR(value, held, span * 0.005 + 1.0 / config->divisor);
+      ASSERT_NO_FATAL_FAILURE(expectInputReadsAsMeasured(id, info, c));
+      kinds.insert(ChanInfo_ActiveCode(info, c) >> 8);
     }
   }
   EXPECT_EQ(kinds.size(), 20u);

@@ -20,16 +20,11 @@ class DigitalChannels : public SimIoTest {
       SimIo_AddChannels(c, Group(SimIoGroup::DigitalOut, 0x1F, {0x1E03}, 1, 0x6200));
     });
   }
-  ChanInfo read(SimModuleId id, int infoType) {
-    ChanInfo info;
-    ChanInfo_GetChannelInfo(record(id), info, infoType);
-    return info;
-  }
 };
 
 TEST_F(DigitalChannels, OutputsHoldWhatWasWrittenLimitedToTheirBits) {
   SimModuleId id = addDio(2);
-  const ChanInfo outs = read(id, CHANINFO_DIGITAL_OUT);
+  const ChanInfo outs = channels(id, CHANINFO_DIGITAL_OUT);
   ASSERT_EQ(outs.channelCount, 1);
   ASSERT_EQ(DigitalChannels_Write(record(id), outs, 0, 0x0A), 0);
   uint32_t value = 0;
@@ -54,7 +49,7 @@ TEST_F(DigitalChannels, InputsFollowTheirSignalOverTime) {
     s.periodMs = 1;
     SimIo_SetSignal(m, s);
   });
-  const ChanInfo ins = read(id, CHANINFO_DIGITAL_IN);
+  const ChanInfo ins = channels(id, CHANINFO_DIGITAL_IN);
   // The pattern rotates every millisecond; a few reads see it move.
   std::set<uint32_t> seen;
   for (int i = 0; i < 200 && seen.size() < 2; ++i) {
@@ -75,7 +70,7 @@ TEST_F(DigitalChannels, OperationalModuleProgramDrivesItsOutputs) {
     s.periodMs = 100000;  // one step in 100 s: a running light that stands still here
     SimIo_SetSignal(m, s);
   });
-  const ChanInfo outs = read(id, CHANINFO_DIGITAL_OUT);
+  const ChanInfo outs = channels(id, CHANINFO_DIGITAL_OUT);
   ASSERT_EQ(DigitalChannels_Write(record(id), outs, 0, 0x6), 0);
   uint32_t value = 0;
   ASSERT_EQ(DigitalChannels_Read(record(id), outs, 0, value), 1);

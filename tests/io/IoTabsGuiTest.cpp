@@ -6,6 +6,7 @@
 #include "module/ModuleSimFixture.h"
 #include "module/IoBuilder.h"
 #include "module/IoChannels.h"
+#include "support/SimChannels.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,28 +37,12 @@ class IoTabsTest : public ModuleSimTest {
   void SetUp() override {
     ModuleSimTest::SetUp();
     ModuleDialog_InstallListHooks();
-    ASSERT_TRUE(sim.start()) << sim.lastError();
-    Option_SetString("ETHERNET_HOSTNAME", "127.0.0.1");
-    Option_SetInt("ETHERNET_PORTNO", sim.port());
-    ApplyLinkSettings();
-    ASSERT_EQ(OpenInterface("KVX Master (Ethernet)"), 0) << GetInterfaceError();
+    ASSERT_NO_FATAL_FAILURE(startAndConnect());
   }
   void TearDown() override {
     ModuleList_Clear();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ModuleSimTest::TearDown();
-  }
-
-  static SimChannelGroup Group(SimIoGroup group, int type, std::vector<uint16_t> configs, int count,
-                               uint16_t valueIndex, int config = 0) {
-    SimChannelGroup g;
-    g.group = group;
-    g.typeNumber = type;
-    g.configs = std::move(configs);
-    g.count = count;
-    g.valueIndex = valueIndex;
-    g.config = config;
-    return g;
   }
 
   void serve(int node, uint32_t type, uint8_t state, const std::function<void(SimModuleConfig&)>& build) {

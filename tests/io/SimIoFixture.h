@@ -6,41 +6,29 @@
 #include <string>
 #include <vector>
 
-#include "SimServer.h"
-#include "bus/Interface.h"
 #include "core/ErrorReport.h"
-#include "core/Options.h"
-#include "module/IoBuilder.h"
+#include "io/ChanInfo.h"
 #include "module/IoChannels.h"
 #include "module/SimModule.h"
-#include "platform/Clock.h"
 #include "platform/Poll.h"
-#include "protocol/ModuleList.h"
 #include "protocol/ModuleType.h"
-#include "support/AppFixture.h"
+#include "support/SimChannels.h"
+#include "support/SimConnectedTest.h"
 
-class SimIoTest : public AppStateTest {
+class SimIoTest : public SimConnectedTest {
  protected:
   void SetUp() override {
-    AppStateTest::SetUp();
-    Clock_Install(&clock);
+    SimConnectedTest::SetUp();
     // A module that is meant to stay silent costs this much real time; one
     // that answers is seen at once, even on a machine busy with other work.
     savedGraceMs_ = Poll_ManualClockGraceMs();
     Poll_SetManualClockGraceMs(100);
     sim.setRebootTimeMs(2);
-    ASSERT_TRUE(sim.start());
-    Option_SetString("ETHERNET_HOSTNAME", "127.0.0.1");
-    Option_SetInt("ETHERNET_PORTNO", sim.port());
-    ApplyLinkSettings();
-    ASSERT_EQ(OpenInterface("KVX Master (Ethernet)"), 0) << GetInterfaceError();
+    ASSERT_NO_FATAL_FAILURE(startAndConnect());
   }
   void TearDown() override {
-    CloseInterface();
-    sim.stop();
+    SimConnectedTest::TearDown();
     Poll_SetManualClockGraceMs(savedGraceMs_);
-    Clock_Install(nullptr);
-    AppStateTest::TearDown();
   }
 
   // A module on bus 0 with its channels added by `build`.
@@ -50,18 +38,6 @@ class SimIoTest : public AppStateTest {
     c.fwMinor = 8;
     build(c);
     return sim.addModule(c);
-  }
-
-  static SimChannelGroup Group(SimIoGroup group, int type, std::vector<uint16_t> configs, int count,
-                               uint16_t valueIndex, int config = 0) {
-    SimChannelGroup g;
-    g.group = group;
-    g.typeNumber = type;
-    g.configs = std::move(configs);
-    g.count = count;
-    g.valueIndex = valueIndex;
-    g.config = config;
-    return g;
   }
 
   // The program's record of a simulated module.
@@ -77,6 +53,14 @@ class SimIoTest : public AppStateTest {
     rec.bus = 'c';
     rec.typeInfo = ModuleType_Find(int(rec.type));
     return rec;
+  }
+
+  // The program's reading of a simulated module's channels of one group
+  // (CHANINFO_ANALOG_IN, ...).
+  ChanInfo channels(SimModuleId id, int infoType) {
+    ChanInfo info;
+    ChanInfo_GetChannelInfo(record(id), info, infoType);
+    return info;
   }
 
   // Module protocol frames the program sent to a node (control frames left out).
@@ -111,9 +95,6 @@ class SimIoTest : public AppStateTest {
   // After `answered` more object or calibration requests the module answers
   // them one byte short, which the program rejects at once.
   void answerShortAfter(SimModuleId id, int answered) { spoilAnswersAfter(id, answered, true); }
-
-  ManualClock clock;
-  SimServer sim;
 
  private:
   void spoilAnswersAfter(SimModuleId id, int answered, bool shortAnswer) {

@@ -1,17 +1,14 @@
-// Shared pieces of the logger tests: frames, and a fixture that puts options,
-// interface layer, Ethernet link, factory mode and clock back to their start.
+// Shared pieces of the logger tests: frames, a fixture that puts options,
+// interface layer, Ethernet link, factory mode and clock back to their start,
+// and the scripted link dressed as a CAN adapter.
 #pragma once
 
 #include <initializer_list>
 #include <string>
 #include <vector>
 
-#include "bus/EthMaster.h"
-#include "bus/Interface.h"
 #include "core/ErrorReport.h"
-#include "core/Options.h"
-#include "platform/Clock.h"
-#include "support/TestEnvironment.h"
+#include "support/ScriptedLink.h"
 
 inline CanMsg Msg(uint32_t id, std::initializer_list<uint32_t> data = {}, uint32_t time = 0) {
   CanMsg m;
@@ -32,78 +29,29 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-class LoggerStateTest : public ScriptedUiTest {
+// Besides the bus state, the error report and factory mode start and end off.
+class LoggerStateTest : public BusStateTest {
  protected:
   void SetUp() override {
-    ScriptedUiTest::SetUp();
-    Option_ResetForTest();
-    Interface_ResetForTest();
-    EthMaster_ResetForTest();
+    BusStateTest::SetUp();
     ErrorReport_ResetForTest();
     FactoryMode_SetForTest(false);
   }
   void TearDown() override {
-    Interface_ResetForTest();
-    EthMaster_ResetForTest();
-    Clock_Install(nullptr);
     FactoryMode_ResetForTest();
     ErrorReport_ResetForTest();
-    Option_ResetForTest();
-    ScriptedUiTest::TearDown();
+    BusStateTest::TearDown();
   }
 };
 
-#include <deque>
-
-#include "bus/Link.h"
-
-// A link whose received frames the test queues; it records what is sent.
-// Installed behind the PCAN USB row, one of the two interfaces the logger takes.
-struct FakeCanLink {
-  static inline std::deque<CanMsg> incoming;
-  static inline std::vector<CanMsg> sent;
-  static inline int bitRate = 1000000;
-  static inline int receiveResult = 0;
-  static inline int resets = 0;
-
-  static void clear() {
-    incoming.clear();
-    sent.clear();
-    bitRate = 1000000;
-    receiveResult = 0;
-    resets = 0;
-  }
-  static int open() { return 0; }
-  static int close() { return 0; }
-  static int send(const CanMsg& m) {
-    sent.push_back(m);
-    return 0;
-  }
-  static int receive(CanMsg& m, int& got) {
-    got = 0;
-    if (receiveResult) {
-      SetInterfaceError("adapter unplugged");
-      return receiveResult;
-    }
-    if (incoming.empty()) return 0;
-    m = incoming.front();
-    incoming.pop_front();
-    got = 1;
-    return 0;
-  }
-  static void reset() {
-    ++resets;
-    incoming.clear();
-  }
-  static int rate() { return bitRate; }
-  static void describe(std::string& out) { out = "1000 kBaud"; }
-
-  static constexpr BusLink link = {.open = open, .close = close, .send = send, .receive = receive,
-                                   .reset = reset, .bitRate = rate, .describe = describe};
-
-  // Makes the fake the active "PCAN USB" interface.
+// The scripted link as the active "PCAN USB" interface (one of the two the
+// logger takes), at 1000 kBaud.
+struct FakeCanLink : ScriptedLink {
   static void activate() {
     clear();
+    bitRate = 1000000;
+    description = "1000 kBaud";
+    receiveError = "adapter unplugged";
     Interface_InstallLink(kInterfacePcanUsb, &link);
     OpenInterface("PCAN USB");
   }

@@ -7,16 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "SimServer.h"
-#include "bus/EthMaster.h"
-#include "bus/Interface.h"
 #include "core/ErrorReport.h"
-#include "core/Options.h"
 #include "module/SimModule.h"
-#include "platform/Clock.h"
-#include "protocol/ModuleList.h"
 #include "protocol/ModuleType.h"
-#include "support/AppFixture.h"
+#include "support/SimConnectedTest.h"
 #include "ui/ScriptedUi.h"
 
 // Answers like the scripted UI, but first runs an action while the box is
@@ -46,37 +40,22 @@ class UiInstalled {
   UiBackend* after_;
 };
 
-class ModuleSimTest : public AppStateTest {
+class ModuleSimTest : public SimConnectedTest {
  protected:
   void SetUp() override {
-    AppStateTest::SetUp();
-    Clock_Install(&clock);
+    SimConnectedTest::SetUp();
     // Every error comes as a box, so that an error nobody expected fails the test.
     Option_SetInt("ERRORS_IN_STATUSBAR", 0);
-    ModuleList_SetHooks({});
-    ModuleList_Create();
-    sim.setRebootTimeMs(1);
   }
   void TearDown() override {
-    ModuleList_SetHooks({});
-    ModuleList_SetActivateHook(nullptr);
-    ModuleList_Create();
-    CloseInterface();
-    sim.stop();
     FactoryMode_SetForTest(false);
-    Clock_Install(nullptr);
-    AppStateTest::TearDown();
+    SimConnectedTest::TearDown();
   }
 
   // Starts the demo population and connects to its bus 0.
   void connectDemo() {
     sim.setPopulation(SimPopulation::demo());
-    ASSERT_TRUE(sim.start()) << sim.lastError();
-    Option_SetString("ETHERNET_HOSTNAME", "127.0.0.1");
-    Option_SetInt("ETHERNET_PORTNO", sim.port());
-    ApplyLinkSettings();
-    ASSERT_EQ(OpenInterface("KVX Master (Ethernet)"), 0) << GetInterfaceError();
-    ASSERT_TRUE(sim.waitForClient(2000));
+    ASSERT_NO_FATAL_FAILURE(startAndConnect());
     sim.clearTraffic();
   }
 
@@ -91,9 +70,7 @@ class ModuleSimTest : public AppStateTest {
       state = m.state();
     });
     EXPECT_EQ(ModuleList_Add(node, 'c', type, hw, state, false), 0);
-    for (ModuleRec* rec = ModuleList_Next(nullptr); rec; rec = ModuleList_Next(rec))
-      if (rec->node == node) return rec;
-    return nullptr;
+    return recordOfNode(node);
   }
 
   void changeModule(int node, const std::function<void(SimModuleConfig&)>& change) {
@@ -105,31 +82,12 @@ class ModuleSimTest : public AppStateTest {
     return c;
   }
 
-  // The module protocol frames the program sent since the last clearTraffic().
-  std::vector<SimFrame> framesToModules() {
-    std::vector<SimFrame> out;
-    for (const SimTimedFrame& f : sim.receivedFrames())
-      if (!f.frame.isControl()) out.push_back(f.frame);
-    return out;
-  }
-  // Command bytes of those frames.
+  // Command bytes of the module protocol frames sent since the last clearTraffic().
   std::vector<int> commandsSent() {
     std::vector<int> out;
     for (const SimFrame& f : framesToModules()) out.push_back(f.len ? f.data[0] : -1);
     return out;
   }
-  // Waits until the simulator has seen count module protocol frames.
-  std::vector<SimFrame> awaitFramesToModules(size_t count) {
-    for (int round = 0; round < 400; ++round) {
-      std::vector<SimFrame> frames = framesToModules();
-      if (frames.size() >= count) return frames;
-      sim.waitForReceived(sim.receivedFrames().size() + 1, 5);
-    }
-    return framesToModules();
-  }
-
-  ManualClock clock;
-  SimServer sim;
 };
 
 inline std::vector<int> Bytes(const SimFrame& f) {

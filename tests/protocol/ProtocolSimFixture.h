@@ -7,49 +7,29 @@
 #include <string>
 #include <vector>
 
-#include "SimServer.h"
 #include "bus/EthMaster.h"
-#include "bus/Interface.h"
 #include "core/DebugLog.h"
-#include "core/Options.h"
-#include "platform/Clock.h"
 #include "platform/Poll.h"
 #include "protocol/BusScan.h"
-#include "protocol/ModuleList.h"
-#include "support/AppFixture.h"
+#include "support/SimConnectedTest.h"
 
-class ProtocolSimTest : public AppStateTest {
+class ProtocolSimTest : public SimConnectedTest {
  protected:
   void SetUp() override {
-    AppStateTest::SetUp();
-    Clock_Install(&clock);
+    SimConnectedTest::SetUp();
     BusScan_ResetForTest();
-    ModuleList_SetHooks({});
-    ModuleList_Create();
-    sim.setRebootTimeMs(1);
   }
   void TearDown() override {
     BusScan_ResetForTest();
-    ModuleList_SetHooks({});
-    ModuleList_SetActivateHook(nullptr);
-    ModuleList_Create();
-    CloseInterface();
-    sim.stop();
     DebugLog_Close();
     DebugLog_ResetForTest();
-    Clock_Install(nullptr);
-    AppStateTest::TearDown();
+    SimConnectedTest::TearDown();
   }
 
   // Starts the simulator with this population and connects to its bus 0.
   void connect(const SimPopulation& population) {
     sim.setPopulation(population);
-    ASSERT_TRUE(sim.start()) << sim.lastError();
-    Option_SetString("ETHERNET_HOSTNAME", "127.0.0.1");
-    Option_SetInt("ETHERNET_PORTNO", sim.port());
-    ApplyLinkSettings();
-    ASSERT_EQ(OpenInterface("KVX Master (Ethernet)"), 0) << GetInterfaceError();
-    ASSERT_TRUE(sim.waitForClient(2000));
+    ASSERT_NO_FATAL_FAILURE(startAndConnect());
     sim.clearTraffic();
   }
   void connectTestBus() { connect(population()); }
@@ -106,25 +86,6 @@ class ProtocolSimTest : public AppStateTest {
     return false;
   }
 
-  // The module protocol frames the program sent (control frames left out).
-  std::vector<SimFrame> framesToModules(size_t atLeast = 0) {
-    if (atLeast) sim.waitForReceived(atLeast, 2000);
-    std::vector<SimFrame> out;
-    for (const SimTimedFrame& f : sim.receivedFrames())
-      if (!f.frame.isControl()) out.push_back(f.frame);
-    return out;
-  }
-
-  // Waits until the simulator has seen `count` module protocol frames.
-  std::vector<SimFrame> awaitFramesToModules(size_t count) {
-    for (int round = 0; round < 600; ++round) {
-      std::vector<SimFrame> frames = framesToModules();
-      if (frames.size() >= count) return frames;
-      sim.waitForReceived(sim.receivedFrames().size() + 1, 5);
-    }
-    return framesToModules();
-  }
-
   // Lines of the module list, in order.
   static std::vector<std::string> lines() {
     std::vector<std::string> out;
@@ -133,19 +94,11 @@ class ProtocolSimTest : public AppStateTest {
     return out;
   }
 
-  static ModuleRec* recordOfNode(int node) {
-    for (ModuleRec* rec = ModuleList_Next(nullptr); rec; rec = ModuleList_Next(rec))
-      if (rec->node == node) return rec;
-    return nullptr;
-  }
-
   void openLog() {
     logPath = home.file("test.log");
     DebugLog_Open(logPath.c_str(), 'w');
   }
   std::string logText() const { return ReadWholeFile(logPath); }
 
-  ManualClock clock;
-  SimServer sim;
   std::string logPath;
 };

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,33 +14,11 @@
 #include "module/SimChanCodes.h"
 #include "module/SimModule.h"
 #include "population/Population.h"
+#include "support/SimChannels.h"
 
 namespace {
 
 constexpr uint32_t kBase = 0x680;
-
-uint32_t Bits(float f) {
-  uint32_t b;
-  std::memcpy(&b, &f, sizeof b);
-  return b;
-}
-float Float(uint32_t b) {
-  float f;
-  std::memcpy(&f, &b, sizeof f);
-  return f;
-}
-
-SimChannelGroup Group(SimIoGroup group, int type, std::vector<uint16_t> configs, int count, uint16_t valueIndex,
-                      int config = 0) {
-  SimChannelGroup g;
-  g.group = group;
-  g.typeNumber = type;
-  g.configs = std::move(configs);
-  g.count = count;
-  g.valueIndex = valueIndex;
-  g.config = config;
-  return g;
-}
 
 class SimIo : public ::testing::Test {
  protected:
