@@ -50,7 +50,10 @@ IniLine parseLine(const std::string& line) {
   }
 
   if (line[i] == '"') {
-    const size_t close = line.find('"', i + 1);
+    // Values are written in quotes with nothing escaped, so a value that holds
+    // a quote (a file name may) ends at the quote that closes the line.
+    size_t close = line.find_last_not_of(" \t\n\v\f\r");
+    if (close <= i || line[close] != '"') close = line.find('"', i + 1);
     if (close == std::string::npos) {
       out.kind = IniLine::SyntaxError;
       out.errorColumn = int(n) + 1;

@@ -83,6 +83,22 @@ TEST_F(IniTest, QuotedAndUnquotedText) {
   EXPECT_TRUE(reports().empty());
 }
 
+// Nothing is escaped on writing, so a quote inside a value must survive by
+// reading to the quote that ends the line; text after a closing quote that
+// does not end the line is still ignored.
+TEST_F(IniTest, QuotesInsideAValueSurviveSaveAndLoad) {
+  Option_SetWString("RECENT_HEXFILE", L"/fw/\"new\" board.hex");
+  ASSERT_EQ(Option_SaveIni(ini.c_str()), 0);
+  Option_SetWString("RECENT_HEXFILE", L"");
+  ASSERT_EQ(Option_LoadIni(ini.c_str(), 1), 0);
+  EXPECT_EQ(Option_GetWString("RECENT_HEXFILE"), L"/fw/\"new\" board.hex");
+  EXPECT_EQ(load("DEFAULT_INTERFACE = \"PCAN USB\" \r\n"), 0);
+  EXPECT_STREQ(Option_GetString("DEFAULT_INTERFACE"), "PCAN USB");
+  EXPECT_EQ(load("DEFAULT_INTERFACE = \"None\" and \"more\" text\n"), 0);
+  EXPECT_STREQ(Option_GetString("DEFAULT_INTERFACE"), "None");
+  EXPECT_TRUE(reports().empty());
+}
+
 TEST_F(IniTest, QuotedNumberIsASyntaxErrorAtTheOpeningQuote) {
   EXPECT_EQ(load("SCAN_RANGE_START = \"5\"\n"), -1);
   EXPECT_EQ(reports(), Reports{syntaxError(1, 20)});
