@@ -25,7 +25,7 @@ void PrintHelp() {
       "\n"
       "Simulates a bus master with up to eight CAN buses and the modules on them,\n"
       "served over TCP. Without a population file the built-in demo population is\n"
-      "served (two buses, eleven modules).\n"
+      "served (two buses, fifteen modules).\n"
       "\n"
       "Options:\n"
       "  -a, --address ADDR   IPv4 address to listen on (default 127.0.0.1)\n"
