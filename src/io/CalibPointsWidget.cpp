@@ -69,16 +69,18 @@ void CalibPointsWidget::setRowsEnabled(bool enabled) {
 
 int CalibPointsWidget::showPoints() {
   if (!module_) return -1;
+  // Each point is read on its own: a point that could not be read leaves
+  // the other one shown.
+  int result = 0;
   for (int p = 1; p <= 2; ++p) {
     Row& row = rows_[p - 1];
     CalibPointTexts texts{row.stored->text().toStdString(), row.calibrated->text().toStdString()};
-    const int result = CalibData_ShowPoint(*module_, p, false, channelByte_, code_,
-                                           CALIB_DISPLAY_STORED, texts);
+    if (CalibData_ShowPoint(*module_, p, false, channelByte_, code_, CALIB_DISPLAY_STORED, texts) != 0)
+      result = -1;
     row.stored->setText(QString::fromStdString(texts.x));
     row.calibrated->setText(QString::fromStdString(texts.y));
-    if (result != 0) return -1;
   }
-  return 0;
+  return result;
 }
 
 bool CalibPointsWidget::calibrate(int point) {

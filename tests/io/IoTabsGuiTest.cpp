@@ -330,6 +330,26 @@ TEST_F(IoTabsTest, AnalogInWithoutInputsDisablesEverything) {
   EXPECT_FALSE(page->timer()->isActive());
 }
 
+TEST_F(IoTabsTest, AnalogInShowsTheSecondUserPointWhenTheFirstCannotBeRead) {
+  serve(15, kMultiIo, 0x85, [](SimModuleConfig& c) {
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 1, {0x0100}, 1, 0x6401));
+  });
+  // The module leaves the read of point 1's X of the user set unanswered.
+  sim.withModule(sim.findModule(0, 15), [](SimModule& m) {
+    SimModule::Handler original = m.handler(54);
+    m.setHandler(54, [original](SimModule& mod, const ModuleRequest& rq) {
+      if (rq.frame.data[2] != 0x1F) original(mod, rq);
+    });
+  });
+  ui.expectMessage("Module timeout", UiAnswer::Ok);
+  auto* page = openPage<AnalogInTab>(15, "TAB_MOD_ANALOGIN");
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(ui.pendingExpectations(), 0u);
+  EXPECT_EQ(text(page, "point1Stored"), "");
+  EXPECT_EQ(text(page, "point2Stored"), "-");
+  EXPECT_EQ(text(page, "point2Calibrated"), "-");
+}
+
 // ---- Analog Out ---------------------------------------------------------------------
 
 TEST_F(IoTabsTest, AnalogOutClampsEncodesAndReadsBack) {
