@@ -256,7 +256,9 @@ bool MultiUpdate::start(bool stopOnError, int retries) {
 
 void MultiUpdate::stop() {
   if (state_ == MU_IDLE) return;
-  failures_ = -1 - failures_;  // negative: stopped by the user
+  // Negative: stopped by the user. A second click before the next tick must
+  // not turn the count back into a success.
+  if (failures_ >= 0) failures_ = -1 - failures_;
   state_ = MU_END;
 }
 
@@ -421,8 +423,10 @@ void MultiUpdate::finish(bool showSummary) {
   state_ = MU_IDLE;
   FwUpload_SetRunning(false);
   SetWaitCursor(0);
-  progress_ = 0;
-  if (!showSummary) return;
+  if (!showSummary) {
+    progress_ = 0;
+    return;
+  }
   const char* text;
   const char* title;
   std::string failed;
@@ -439,6 +443,8 @@ void MultiUpdate::finish(bool showSummary) {
   }
   setStatus(text);
   changed();
+  // The bar keeps the last figure while the summary is up.
   Ui_MessageBox(text, title, UiButtons::Ok, UiIcon::Information);
+  progress_ = 0;
   changed();
 }

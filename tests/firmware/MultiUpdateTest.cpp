@@ -228,6 +228,45 @@ TEST_F(MultiUpdateTest, StopEndsTheRunWithTheUserBreakAndLeavesTheModuleInItsBoo
   EXPECT_EQ(result(3), "");
 }
 
+TEST_F(MultiUpdateTest, StopClickedTwiceStillEndsWithTheUserBreak) {
+  addModule(2, 16, 0x01);
+  startAndConnect();
+  listed(2);
+  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
+  mu.open();
+  mu.selectAll();
+  ui.expectMessage("Update 1 module?", UiAnswer::Ok);
+  ASSERT_TRUE(mu.start(false, 3));
+  ui.fire(&mu.timer());
+  mu.stop();
+  mu.stop();  // a second click before the run's next tick
+  ui.expectMessage("Update terminated on user break.", UiAnswer::Ok);
+  ui.fire(&mu.timer());
+  EXPECT_FALSE(mu.running());
+  EXPECT_EQ(ui.messages().back().title, "User Break");
+  EXPECT_LT(mu.failures(), 0);
+}
+
+TEST_F(MultiUpdateTest, SummaryIsShownBeforeTheProgressBarGoesBackToZero) {
+  addModule(2, 16, 0x01);
+  startAndConnect();
+  listed(2);
+  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
+  mu.open();
+  mu.selectAll();
+  ui.expectMessage("Update 1 module?", UiAnswer::Ok);
+  ASSERT_TRUE(mu.start(false, 3));
+  // (message boxes shown so far, progress) at every change once the summary is in the status line
+  std::vector<std::pair<size_t, int>> atEnd;
+  mu.onChanged([&] {
+    if (mu.statusLine() == "Update finished, all modules ok.") atEnd.emplace_back(ui.messages().size(), mu.progress());
+  });
+  ui.expectMessage("Update finished, all modules ok.", UiAnswer::Ok);
+  tick();
+  const size_t boxes = ui.messages().size();
+  EXPECT_EQ(atEnd, (std::vector<std::pair<size_t, int>>{{boxes - 1, 100}, {boxes, 0}}));
+}
+
 TEST_F(MultiUpdateTest, ClosingDuringARunEndsItSilently) {
   addModule(2, 16, 0x85);
   startAndConnect();
