@@ -141,7 +141,8 @@ void FirmwareTab::show(const FwTabFields& f) {
   restart_->setEnabled(f.restartEnabled);
   write_->setEnabled(f.writeEnabled);
   file_->setEnabled(f.fileColumnEnabled);
-  browse_->setEnabled(f.fileColumnEnabled);
+  // "..." stays usable while the firmware runs: the file may be chosen before the restart.
+  browse_->setEnabled(true);
   for (QLineEdit* field : fileFields_) field->setEnabled(f.fileColumnEnabled);
 }
 
