@@ -146,6 +146,28 @@ TEST_F(IoTabsTest, DigitalOutScrollsSixChannelsAndWritesClickedBits) {
   EXPECT_EQ(objectValue(6, 0x6200, 2), 0x01u);
 }
 
+TEST_F(IoTabsTest, DigitalOutScrollingShowsTheNewChannelsBeforeAClickWritesThem) {
+  serve(7, kMultiIo, 0x83, [](SimModuleConfig& c) {
+    SimIo_AddChannels(c, Group(SimIoGroup::DigitalOut, 0x1F, {0x1E07}, 6, 0x6200));
+  });
+  sim.withModule(sim.findModule(0, 7), [](SimModule& m) {
+    for (uint8_t sub = 1; sub <= 6; ++sub)
+      if (SimObject* o = m.objects().find(0x6200, sub)) o->value = 0x10u + sub;
+  });
+  auto* page = openPage<DigitalOutTab>(7, "TAB_MOD_DIGITALOUT");
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->row(0).value(), 0x11u);
+  child<QScrollBar>(page, "scrollBar")->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  ASSERT_EQ(page->firstChannel(), 2);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(page->row(k).value(), 0x13u + uint32_t(k)) << k;
+  // A click writes the four channels now shown, each with its own bits.
+  page->row(0).button(0)->click();
+  waitForWrites(4);
+  EXPECT_EQ(objectValue(7, 0x6200, 3), 0x12u);
+  EXPECT_EQ(objectValue(7, 0x6200, 6), 0x16u);
+  EXPECT_EQ(objectValue(7, 0x6200, 1), 0x11u);  // no longer shown, not written
+}
+
 TEST_F(IoTabsTest, DigitalOutWatchesOutputsTheModulesProgramDrives) {
   serve(8, kMultiIo, 0x85, [](SimModuleConfig& c) {
     SimIo_AddChannels(c, Group(SimIoGroup::DigitalOut, 0x1F, {0x1E07}, 1, 0x6200));
@@ -174,6 +196,11 @@ TEST_F(IoTabsTest, DigitalOutWatchesOutputsTheModulesProgramDrives) {
   page->tick();
   const uint32_t v = page->row(0).value();
   EXPECT_TRUE(v != 0 && (v & (v - 1)) == 0) << v;
+  // A good read keeps the rows read-only: a click still sends nothing.
+  EXPECT_EQ(page->row(0).flags(), BITROW_FLAG_READONLY);
+  sim.clearTraffic();
+  page->row(0).button(0)->click();
+  EXPECT_TRUE(objectWrites().empty());
 
   // Auto-update off: the outputs are the user's again.
   child<QCheckBox>(page, "autoUpdate")->click();
