@@ -281,6 +281,24 @@ TEST_F(IoTabsTest, SwitchesPageShowsNodeAndBitRateSwitches) {
   EXPECT_TRUE(page->timer()->isActive());
 }
 
+TEST_F(IoTabsTest, SwitchesPageStopsPollingWhenASwitchReadFails) {
+  Option_SetInt("MODULETEST_MODE", 1);  // the page is a factory test page
+  FactoryMode_SetForTest(true);
+  serve(16, kMultiIo, 0x85, [](SimModuleConfig& c) { c.dipNodeSwitches = 0x12; });
+  auto* page = openPage<SwitchesTab>(16, "TAB_MOD_DIPSWITCHES");
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(text(page, "nodeIdText"), "18");
+  EXPECT_TRUE(page->timer()->isActive());
+  sim.withModule(sim.findModule(0, 16), [](SimModule& m) { m.setHandler(51, [](SimModule&, const ModuleRequest&) {}); });
+  ui.expectMessage("Module timeout", UiAnswer::Ok);
+  page->tick();
+  EXPECT_EQ(ui.pendingExpectations(), 0u);
+  EXPECT_FALSE(page->timer()->isActive());
+  EXPECT_EQ(TabDialog_DataOfPage(page)->module->autoUpdate, 0u);
+  for (int k = 0; k < SWITCH_ROWS; ++k) EXPECT_EQ(page->row(k).flags(), BITROW_FLAG_DISABLED) << k;
+  EXPECT_EQ(text(page, "nodeIdText"), "18");  // the last good reading stays
+}
+
 // ---- Analog In ----------------------------------------------------------------------
 
 TEST_F(IoTabsTest, AnalogInShowsValuesOffChannelsAndUserPoints) {
