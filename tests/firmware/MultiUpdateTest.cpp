@@ -124,6 +124,44 @@ TEST_F(MultiUpdateTest, ModuleInItsBootloaderIsUploadedWithoutARestartFirst) {
   EXPECT_EQ(restarts(), (std::vector<std::pair<int, int>>{{7, 255}}));
 }
 
+TEST_F(MultiUpdateTest, ModuleInItsFirmwareGoesIntoTheBootloaderFirst) {
+  addModule(2, 16, 0x85);
+  startAndConnect();
+  listed(2);
+  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
+  mu.open();
+  mu.selectAll();
+  ui.expectMessage("Update 1 module?", UiAnswer::Ok);
+  ASSERT_TRUE(mu.start(false, 0));
+  ui.fire(&mu.timer());  // next module
+  ui.fire(&mu.timer());  // check
+  EXPECT_EQ(result(2), "Update (going into Bootloader)");
+  EXPECT_EQ(flags(2), kMuSelected | kMuRestarting);
+  ui.fire(&mu.timer());  // restart
+  EXPECT_EQ(mu.statusLine(), "CAN ID 2 (KVX 730-08): restarting into Bootloader");
+  EXPECT_EQ(mu.state(), MU_WAIT);
+  ui.fire(&mu.timer());  // wait, then the module answers from its bootloader
+  EXPECT_EQ(result(2), "Update (init)");
+  EXPECT_EQ(mu.state(), MU_START_UPLOAD);
+  mu.abort();
+}
+
+TEST_F(MultiUpdateTest, StartIsRefusedWhileAnUploadRuns) {
+  addModule(2, 16, 0x01);
+  startAndConnect();
+  listed(2);
+  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
+  mu.open();
+  mu.selectAll();
+  FwUpload_SetRunning(true);
+  ui.expectMessage("Update already active", UiAnswer::Ok);
+  EXPECT_FALSE(mu.start(false, 3));
+  EXPECT_FALSE(mu.running());
+  EXPECT_FALSE(mu.timer().active());
+  EXPECT_TRUE(FwUpload_Running());  // still the other upload's
+  EXPECT_TRUE(mu.selected(0));
+}
+
 TEST_F(MultiUpdateTest, FailingUploadIsRetriedAndReportedWithTheRetries) {
   addModule(2, 16, 0x01);
   startAndConnect();
