@@ -196,6 +196,14 @@ TEST_F(FwTabModuleTest, SearchModeModuleGoesToFirmwareWithByteFour) {
   EXPECT_EQ(restartBytes(), std::vector<uint8_t>{4});
 }
 
+TEST_F(FwTabModuleTest, SearchModeModuleGoesToBootloaderWithByteTwo) {
+  addFirmwareModule(0x85);
+  onModule([](SimModule& m) { m.enterSearchMode(); });
+  ui.expectMessage("Restart module into bootloader?", UiAnswer::Ok);
+  EXPECT_EQ(FwTab_Restart(rec), 1);
+  EXPECT_EQ(restartBytes(), std::vector<uint8_t>{2});
+}
+
 TEST_F(FwTabModuleTest, NoBootloaderOrNoFirmwareIsSaidBeforeRestarting) {
   addFirmwareModule(0x85);
   onModule([](SimModule& m) { m.config().bootMajor = m.config().bootMinor = 255; });
