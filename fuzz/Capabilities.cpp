@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckSwitch(parsed.nodeLow);
   CheckSwitch(parsed.nodeHigh);
   CheckSwitch(parsed.bitRate);
-  for (const SwitchRowSpec& spec : Switches_Rows(&row)) {
-    FUZZ_CHECK(spec.count >= 0 && spec.count <= MODULE_SWITCH_MAX_SIZE);
+  for (const SwitchRowLayout& layout : Switches_Rows(&row)) {
+    FUZZ_CHECK(layout.count >= 0 && layout.count <= MODULE_SWITCH_MAX_SIZE);
   }
 
   CanMsg reply;

@@ -7,7 +7,7 @@
 #include "protocol/VornProtCommands.h"
 #include "protocol/VornProtText.h"
 
-std::array<SwitchRowSpec, SWITCH_ROWS> Switches_Rows(const ModuleTypeInfo* row) {
+std::array<SwitchRowLayout, SWITCH_ROWS> Switches_Rows(const ModuleTypeInfo* row) {
   const ModuleSwitchLayout layout = ModuleType_SwitchLayout(row);
   return {{{layout.nodeLow.kind, layout.nodeLow.size},
            {layout.nodeHigh.kind, layout.nodeHigh.size},

@@ -14,14 +14,14 @@ struct ModuleTypeInfo;
 
 constexpr int SWITCH_ROWS = 4;
 
-struct SwitchRowSpec {
+struct SwitchRowLayout {
   char mode;  // 'r' one-of-n, 'm' bit mask
   int count;  // buttons; 0 = an empty row
 };
 // Rows 1..4 (index 0..3): node id low digit, node id high digit, bit-rate
 // switches, service button ('m', 1). A type without a catalogue row has the
 // default layout.
-std::array<SwitchRowSpec, SWITCH_ROWS> Switches_Rows(const ModuleTypeInfo* row);
+std::array<SwitchRowLayout, SWITCH_ROWS> Switches_Rows(const ModuleTypeInfo* row);
 
 struct SwitchView {
   std::string nodeText;    // node id switches as an unsigned number

@@ -28,7 +28,7 @@ SwitchesTab::SwitchesTab(QWidget* parent) : TabPage(parent) {
   TabDialogData* data = TabDialog_DataOfPage(this);
   const ModuleRec* m = data ? data->module : nullptr;
   // A module without a catalogue row has the default layout.
-  const std::array<SwitchRowSpec, SWITCH_ROWS> specs = Switches_Rows(m ? m->typeInfo : nullptr);
+  const std::array<SwitchRowLayout, SWITCH_ROWS> layouts = Switches_Rows(m ? m->typeInfo : nullptr);
   for (int k = 0; k < SWITCH_ROWS; ++k) {
     const int top = kRowTop + k * kRowStep;
     auto* label = new QLabel(kRowNames[k], this);
@@ -37,7 +37,7 @@ SwitchesTab::SwitchesTab(QWidget* parent) : TabPage(parent) {
     placeholder->setObjectName(QString("switchRow%1").arg(k));
     placeholder->setGeometry(kRowLeft, top, kBit, kBit);
     rows_[k].setParent(this);
-    rows_[k].create(this, placeholder, specs[k].mode, specs[k].count);
+    rows_[k].create(this, placeholder, layouts[k].mode, layouts[k].count);
   }
 
   const int below = kRowTop + SWITCH_ROWS * kRowStep + 6;

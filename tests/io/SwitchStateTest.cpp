@@ -20,9 +20,9 @@ CanMsg SwitchReply(int baud, int node, int button) {
   return m;
 }
 
-void ExpectRows(const std::array<SwitchRowSpec, 4>& rows, std::initializer_list<SwitchRowSpec> expected) {
+void ExpectRows(const std::array<SwitchRowLayout, 4>& rows, std::initializer_list<SwitchRowLayout> expected) {
   int i = 0;
-  for (const SwitchRowSpec& e : expected) {
+  for (const SwitchRowLayout& e : expected) {
     EXPECT_EQ(rows[i].mode, e.mode) << "row " << i + 1;
     EXPECT_EQ(rows[i].count, e.count) << "row " << i + 1;
     ++i;
