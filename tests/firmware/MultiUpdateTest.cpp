@@ -3,6 +3,8 @@
 // and the texts the run leaves in the result cells and the summaries.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "core/WideText.h"
 #include "firmware/FirmwareSimFixture.h"
 #include "firmware/MultiUpdate.h"
@@ -29,6 +31,20 @@ class MultiUpdateTest : public FirmwareSimTest {
       ui.fire(&mu.timer());
     ASSERT_EQ(mu.state(), MU_UPLOAD);
   }
+  // Lists the modules (node, type, state), offers `file` as the first slot and opens the dialog.
+  void openWith(std::initializer_list<std::array<int, 3>> modules, const std::string& file = {}) {
+    for (const auto& m : modules) addModule(m[0], uint32_t(m[1]), uint8_t(m[2]));
+    startAndConnect();
+    for (const auto& m : modules) listed(m[0]);
+    Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(file.empty() ? firmwareFile(16) : file));
+    mu.open();
+  }
+  // Ticks every row, confirms `question` and starts.
+  bool startAll(const char* question, bool stopOnError, int retries) {
+    mu.selectAll();
+    ui.expectMessage(question, UiAnswer::Ok);
+    return mu.start(stopOnError, retries);
+  }
   bool firmwareValid(int node) {
     bool valid = false;
     onModule(node, [&](SimModule& m) { valid = m.config().firmwarePresent; });
@@ -39,13 +55,7 @@ class MultiUpdateTest : public FirmwareSimTest {
 };
 
 TEST_F(MultiUpdateTest, TwoModulesOfOneTypeAreUpdatedFromOneFileInListOrder) {
-  addModule(3, 16, 0x85);
-  addModule(2, 16, 0x85);
-  addModule(4, 17, 0x85);  // another type: not touched
-  startAndConnect();
-  for (int node : {3, 2, 4}) listed(node);
-  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
-  mu.open();
+  openWith({{3, 16, 0x85}, {2, 16, 0x85}, {4, 17, 0x85}});
   EXPECT_EQ(mu.slotModuleName(0), "KVX 730-08");
   EXPECT_EQ(mu.slot(0).softwareVersion, "3.7");
   EXPECT_EQ(mu.rows()[0].rec->node, 2);  // sorted by the first column
@@ -82,13 +92,7 @@ TEST_F(MultiUpdateTest, TwoModulesOfOneTypeAreUpdatedFromOneFileInListOrder) {
 }
 
 TEST_F(MultiUpdateTest, ModulesWithoutAFileAreDeselectedAndNothingStarts) {
-  addModule(2, 16, 0x85);
-  addModule(4, 17, 0x85);
-  addModule(5, 17, 0x85);
-  startAndConnect();
-  for (int node : {2, 4, 5}) listed(node);
-  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
-  mu.open();
+  openWith({{2, 16, 0x85}, {4, 17, 0x85}, {5, 17, 0x85}});
   mu.selectAll();
   EXPECT_EQ(mu.statusLine(), "3 selected");
   ui.expectMessage("2 module(s) deselected (no matching firmware hexfile)", UiAnswer::Ok);
@@ -106,11 +110,7 @@ TEST_F(MultiUpdateTest, ModulesWithoutAFileAreDeselectedAndNothingStarts) {
 }
 
 TEST_F(MultiUpdateTest, ModuleInItsBootloaderIsUploadedWithoutARestartFirst) {
-  addModule(7, 16, 0x01);
-  startAndConnect();
-  listed(7);
-  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
-  mu.open();
+  openWith({{7, 16, 0x01}});
   mu.setSelected(0, true);
   ui.expectMessage("Update 1 module?", UiAnswer::Ok);
   ASSERT_TRUE(mu.start(false, 0));
@@ -125,14 +125,8 @@ TEST_F(MultiUpdateTest, ModuleInItsBootloaderIsUploadedWithoutARestartFirst) {
 }
 
 TEST_F(MultiUpdateTest, ModuleInItsFirmwareGoesIntoTheBootloaderFirst) {
-  addModule(2, 16, 0x85);
-  startAndConnect();
-  listed(2);
-  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
-  mu.open();
-  mu.selectAll();
-  ui.expectMessage("Update 1 module?", UiAnswer::Ok);
-  ASSERT_TRUE(mu.start(false, 0));
+  openWith({{2, 16, 0x85}});
+  ASSERT_TRUE(startAll("Update 1 module?", false, 0));
   ui.fire(&mu.timer());  // next module
   ui.fire(&mu.timer());  // check
   EXPECT_EQ(result(2), "Update (going into Bootloader)");
@@ -147,11 +141,7 @@ TEST_F(MultiUpdateTest, ModuleInItsFirmwareGoesIntoTheBootloaderFirst) {
 }
 
 TEST_F(MultiUpdateTest, StartIsRefusedWhileAnUploadRuns) {
-  addModule(2, 16, 0x01);
-  startAndConnect();
-  listed(2);
-  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
-  mu.open();
+  openWith({{2, 16, 0x01}});
   mu.selectAll();
   FwUpload_SetRunning(true);
   ui.expectMessage("Update already active", UiAnswer::Ok);
@@ -163,15 +153,9 @@ TEST_F(MultiUpdateTest, StartIsRefusedWhileAnUploadRuns) {
 }
 
 TEST_F(MultiUpdateTest, FailingUploadIsRetriedAndReportedWithTheRetries) {
-  addModule(2, 16, 0x01);
-  startAndConnect();
-  listed(2);
+  openWith({{2, 16, 0x01}});
   onModule(2, [](SimModule& m) { m.bootloader().faults().wrongCheckValues = 1000; });
-  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
-  mu.open();
-  mu.selectAll();
-  ui.expectMessage("Update 1 module?", UiAnswer::Ok);
-  ASSERT_TRUE(mu.start(false, 3));
+  ASSERT_TRUE(startAll("Update 1 module?", false, 3));
   bool sawRetry = false;
   for (int i = 0; i < 10000 && mu.running() && !sawRetry; ++i) {
     ui.fire(&mu.timer());
@@ -185,25 +169,15 @@ TEST_F(MultiUpdateTest, FailingUploadIsRetriedAndReportedWithTheRetries) {
   EXPECT_EQ(ui.messages().back().title, "Update finished with errors");
 
   // Without retries the text says so.
-  mu.selectAll();
-  ui.expectMessage("Update 1 module?", UiAnswer::Ok);
-  ASSERT_TRUE(mu.start(false, 0));
+  ASSERT_TRUE(startAll("Update 1 module?", false, 0));
   ui.expectMessage("with errors", UiAnswer::Ok);
   tick();
   EXPECT_EQ(result(2), "Error: Upload checksum error #1\n(try synchronous mode)");
 }
 
 TEST_F(MultiUpdateTest, CheckFailuresNameTheFirstMismatch) {
-  addModule(2, 16, 0x85);
-  addModule(3, 16, 0x85);
-  startAndConnect();
-  listed(2);
-  listed(3);
-  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16, "hw5.hex", 5)));
-  mu.open();
-  mu.selectAll();
-  ui.expectMessage("Update 2 modules?", UiAnswer::Ok);
-  ASSERT_TRUE(mu.start(true, 3));  // stop on the first failure
+  openWith({{2, 16, 0x85}, {3, 16, 0x85}}, firmwareFile(16, "hw5.hex", 5));
+  ASSERT_TRUE(startAll("Update 2 modules?", true, 3));  // stop on the first failure
   ui.expectMessage("1 module(s) failed.", UiAnswer::Ok);
   tick();
   EXPECT_EQ(result(2), "Error: checking hexfile against module failed: Hardware version mismatch");
@@ -212,25 +186,17 @@ TEST_F(MultiUpdateTest, CheckFailuresNameTheFirstMismatch) {
 
   // A wrong hardware version is waived with PROGRAM_ALLOW_WRONG_TYPE.
   Option_SetInt("PROGRAM_ALLOW_WRONG_TYPE", 1);
-  mu.selectAll();
-  ui.expectMessage("Update 2 modules?", UiAnswer::Ok);
-  ASSERT_TRUE(mu.start(false, 0));
+  ASSERT_TRUE(startAll("Update 2 modules?", false, 0));
   ui.expectMessage("all modules ok", UiAnswer::Ok);
   tick();
   EXPECT_EQ(result(3), "Ok");
 }
 
 TEST_F(MultiUpdateTest, ModuleThatNeverComesBackFailsAfterFourRestarts) {
-  addModule(2, 16, 0x85);
-  startAndConnect();
-  listed(2);
+  openWith({{2, 16, 0x85}});
   onModule(2, [](SimModule& m) { m.bootloader().faults().neverReturnFromReset = true; });
-  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
   Poll_SetManualClockGraceMs(2);  // the silent module's requests cost little
-  mu.open();
-  mu.selectAll();
-  ui.expectMessage("Update 1 module?", UiAnswer::Ok);
-  ASSERT_TRUE(mu.start(false, 3));
+  ASSERT_TRUE(startAll("Update 1 module?", false, 3));
   ui.expectMessage("1 module(s) failed.", UiAnswer::Ok);
   tick();
   Poll_SetManualClockGraceMs(500);
@@ -240,17 +206,9 @@ TEST_F(MultiUpdateTest, ModuleThatNeverComesBackFailsAfterFourRestarts) {
 }
 
 TEST_F(MultiUpdateTest, StopEndsTheRunWithTheUserBreakAndLeavesTheModuleInItsBootloader) {
-  addModule(2, 16, 0x85);
-  addModule(3, 16, 0x85);
-  startAndConnect();
-  listed(2);
-  listed(3);
-  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
+  openWith({{2, 16, 0x85}, {3, 16, 0x85}});
   Option_SetDouble("PROGRAM_SEND_INTERVAL_MS", 10);  // one step per tick
-  mu.open();
-  mu.selectAll();
-  ui.expectMessage("Update 2 modules?", UiAnswer::Ok);
-  ASSERT_TRUE(mu.start(false, 3));
+  ASSERT_TRUE(startAll("Update 2 modules?", false, 3));
   tickIntoUpload();
   EXPECT_GE(mu.progress(), 25);  // half of the first of two modules
   EXPECT_LT(mu.progress(), 30);
@@ -267,14 +225,8 @@ TEST_F(MultiUpdateTest, StopEndsTheRunWithTheUserBreakAndLeavesTheModuleInItsBoo
 }
 
 TEST_F(MultiUpdateTest, StopClickedTwiceStillEndsWithTheUserBreak) {
-  addModule(2, 16, 0x01);
-  startAndConnect();
-  listed(2);
-  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
-  mu.open();
-  mu.selectAll();
-  ui.expectMessage("Update 1 module?", UiAnswer::Ok);
-  ASSERT_TRUE(mu.start(false, 3));
+  openWith({{2, 16, 0x01}});
+  ASSERT_TRUE(startAll("Update 1 module?", false, 3));
   ui.fire(&mu.timer());
   mu.stop();
   mu.stop();  // a second click before the run's next tick
@@ -286,14 +238,8 @@ TEST_F(MultiUpdateTest, StopClickedTwiceStillEndsWithTheUserBreak) {
 }
 
 TEST_F(MultiUpdateTest, SummaryIsShownBeforeTheProgressBarGoesBackToZero) {
-  addModule(2, 16, 0x01);
-  startAndConnect();
-  listed(2);
-  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
-  mu.open();
-  mu.selectAll();
-  ui.expectMessage("Update 1 module?", UiAnswer::Ok);
-  ASSERT_TRUE(mu.start(false, 3));
+  openWith({{2, 16, 0x01}});
+  ASSERT_TRUE(startAll("Update 1 module?", false, 3));
   // (message boxes shown so far, progress) at every change once the summary is in the status line
   std::vector<std::pair<size_t, int>> atEnd;
   mu.onChanged([&] {
@@ -306,14 +252,8 @@ TEST_F(MultiUpdateTest, SummaryIsShownBeforeTheProgressBarGoesBackToZero) {
 }
 
 TEST_F(MultiUpdateTest, ClosingDuringARunEndsItSilently) {
-  addModule(2, 16, 0x85);
-  startAndConnect();
-  listed(2);
-  Option_SetWString("RECENT_HEXFILE_LIST", Text_Widen(firmwareFile(16)));
-  mu.open();
-  mu.selectAll();
-  ui.expectMessage("Update 1 module?", UiAnswer::Ok);
-  ASSERT_TRUE(mu.start(false, 3));
+  openWith({{2, 16, 0x85}});
+  ASSERT_TRUE(startAll("Update 1 module?", false, 3));
   ui.fire(&mu.timer());
   ui.fire(&mu.timer());
   mu.close(true, 5);
