@@ -2,7 +2,6 @@
 // and one running its firmware), the upload dialog part way through an
 // upload, and the multi-update dialog after a run. The firmware files are
 // made in the temporary home folder.
-#include <QApplication>
 #include <QTabWidget>
 #include <cstdio>
 #include <cstdlib>
@@ -40,14 +39,7 @@ std::string FirmwareFile(const char* name, int type, int hardware, int major, in
   return path;
 }
 
-// On a busy machine the scan started at start-up may still be going.
-void AwaitScan() {
-  for (int i = 0; i < 1000 && (ScanRunning() || ModuleList_Count() == 0); ++i)
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 ModuleRec* Listed(int node) {
-  AwaitScan();
   for (ModuleRec* rec = ModuleList_Next(nullptr); rec; rec = ModuleList_Next(rec))
     if (rec->node == node) return rec;
   std::fprintf(stderr, "kvxscreens: no module on node %d was found by the scan (%d listed, scan %s)\n", node,
@@ -111,7 +103,6 @@ KVX_SCREENSHOT("multi-update-dialog") {
   Option_SetWString("RECENT_HEXFILE_LIST",
                     Text_Widen(FirmwareFile("kvx740-02_v1.8.hex", 32, 1, 1, 8) + ";" +
                                FirmwareFile("kvx720-08_v1.2.hex", 17, 1, 1, 2)));
-  AwaitScan();
   if (ModuleList_Count() == 0) return nullptr;  // the dialog would stop at its error box
   auto* dialog = new MultiUpdateDialog(ctx.mainWindow);
   dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -1,9 +1,6 @@
 // Shots of the bus management windows: the module list after the start-up
 // scan, the "Module Status" overview after "Read Status", and "Search a
 // Module" with a module found whose front button was pressed.
-#include <QApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
 
@@ -34,20 +31,9 @@ bool AwaitSearchReply() {
 
 }  // namespace
 
-// The main window with the list the start-up scan found, one line selected.
-// The Ethernet master scans node by node, 100 ms a node: the whole range takes
-// some 13 s, which this shot waits for.
+// The main window with the list the start-up scan found (the tool waits for
+// that scan before any shot), one line selected.
 KVX_SCREENSHOT("module-list-scanned") {
-  if (ScanRunning()) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&loop] {
-      if (!ScanRunning()) loop.quit();
-    });
-    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-    poll.start(50);
-    loop.exec();
-  }
   if (ScanRunning() || ModuleList_Count() == 0) {
     std::fprintf(stderr, "kvxscreens: the start-up scan did not end or found no modules\n");
     return nullptr;
