@@ -20,6 +20,12 @@ class EthMasterTest : public BusTest {
   }
 
   void startMaster() { ASSERT_TRUE(master.start()); }
+  // The master reports its buses at 125 kbit/s (code 4); the program connects.
+  void connectOneBus() {
+    master.baudCodes = {4};
+    startMaster();
+    openEthernet();
+  }
 
   // Opens the Ethernet interface on the fake master.
   void openEthernet() {
@@ -197,9 +203,7 @@ TEST_F(EthMasterTest, OpenFailuresLeaveTheirTextAndTheLayerUsable) {
   EXPECT_EQ(GetInterfaceType(), kInterfaceNone);
   EXPECT_FALSE(ui.waitCursor());
 
-  master.baudCodes = {4};
-  startMaster();
-  openEthernet();
+  connectOneBus();
   EXPECT_EQ(GetInterfaceType(), kInterfaceEthernet);
 }
 
@@ -220,9 +224,7 @@ TEST_F(EthMasterTest, HostNameAndPortSettersKeepTheirLimits) {
 // ---- the stream from the master -------------------------------------------------
 
 TEST_F(EthMasterTest, AFrameSplitAcrossSegmentsIsDeliveredWithItsLastByte) {
-  master.baudCodes = {4};
-  startMaster();
-  openEthernet();
+  connectOneBus();
   const Bytes frame = MasterFrame(0x685, 0, {0x05, 0x11, 0x22}, 0x01020304);
   CanMsg m;
   ASSERT_TRUE(master.send(Bytes(frame.begin(), frame.begin() + 3)));
@@ -244,9 +246,7 @@ TEST_F(EthMasterTest, AFrameSplitAcrossSegmentsIsDeliveredWithItsLastByte) {
 }
 
 TEST_F(EthMasterTest, FramesInOneSegmentComeOneCallEach) {
-  master.baudCodes = {4};
-  startMaster();
-  openEthernet();
+  connectOneBus();
   ASSERT_TRUE(master.send(MasterFrame(0x681, 0, {1}) + MasterFrame(0x682, 0, {}) +
                           MasterFrame(0x683, 0, {3, 3, 3, 3, 3, 3, 3, 3})));
   CanMsg m = receiveOne();
@@ -308,9 +308,7 @@ TEST_F(EthMasterTest, AnIllegalLengthIsReportedOnceAndTheStreamStaysAligned) {
 }
 
 TEST_F(EthMasterTest, APeerThatClosesGivesItsTextAndTheInterfaceCanBeReopened) {
-  master.baudCodes = {4};
-  startMaster();
-  openEthernet();
+  connectOneBus();
   ASSERT_TRUE(master.send(MasterFrame(0x681, 0, {5, 1})));
   master.closeClient();
   awaitInput();
@@ -330,9 +328,7 @@ TEST_F(EthMasterTest, APeerThatClosesGivesItsTextAndTheInterfaceCanBeReopened) {
 
 TEST_F(EthMasterTest, GarbageNeverOverrunsAndTheLayerStaysUsable) {
   master.busCount = 1;
-  master.baudCodes = {4};
-  startMaster();
-  openEthernet();
+  connectOneBus();
   g_logged.clear();
   Interface_SetFrameLogger(LogFrame);
   Bytes junk(20000);
@@ -360,9 +356,7 @@ TEST_F(EthMasterTest, GarbageNeverOverrunsAndTheLayerStaysUsable) {
 }
 
 TEST_F(EthMasterTest, ResetReceiveDropsAPartialFrameAndWhatIsPending) {
-  master.baudCodes = {4};
-  startMaster();
-  openEthernet();
+  connectOneBus();
   ASSERT_TRUE(master.send(Bytes{0, 0, 0, 1, 0, 0, 6}));
   awaitInput();
   ASSERT_EQ(PollReceive(), 0);
@@ -415,9 +409,7 @@ TEST_F(EthMasterTest, KeepAliveGoesOutOnlyForAnActiveEthernetLinkWithAnInterval)
 
 TEST_F(EthMasterTest, RunStateQueryAndCommand) {
   master.runState = 3;
-  master.baudCodes = {4};
-  startMaster();
-  openEthernet();
+  connectOneBus();
   master.clearReceived();
   EXPECT_EQ(EthMaster_GetRunState(), 3);
   EXPECT_EQ(master.received(), (Bytes{0x80, 0, 0, 4, 0x00}));
@@ -432,9 +424,7 @@ TEST_F(EthMasterTest, RunStateQueryAndCommand) {
 
 TEST_F(EthMasterTest, ASilentMasterAnswersRunState255) {
   master.runState = -1;
-  master.baudCodes = {4};
-  startMaster();
-  openEthernet();
+  connectOneBus();
   useManualClock();
   const int64_t start = Clock_NowMs();
   EXPECT_EQ(EthMaster_GetRunState(), 255);
@@ -444,9 +434,7 @@ TEST_F(EthMasterTest, ASilentMasterAnswersRunState255) {
 TEST_F(EthMasterTest, FramesArrivingDuringAControlRequestAreNotLost) {
   master.runState = 1;
   master.beforeRunStateReply = MasterFrame(0x685, 0, {5, 0x42});
-  master.baudCodes = {4};
-  startMaster();
-  openEthernet();
+  connectOneBus();
   g_logged.clear();
   Interface_SetFrameLogger(LogFrame);
   EXPECT_EQ(EthMaster_GetRunState(), 1);
@@ -469,9 +457,7 @@ TEST_F(EthMasterTest, SendingWithoutAConnectionFails) {
 // ---- requests through the interface layer ------------------------------------------
 
 TEST_F(EthMasterTest, ASilentModuleTimesOutAfterTheOptionsTimeInRealTime) {
-  master.baudCodes = {4};
-  startMaster();
-  openEthernet();
+  connectOneBus();
   Option_SetInt("MSGREQUEST_TIMEOUT_MS", 40);
   CanMsg m = Frame(0x68A, {0x85});
   const auto start = std::chrono::steady_clock::now();

@@ -275,10 +275,15 @@ TEST(SerialPortOpen, SecondOpenOfTheSameDeviceIsRefusedUntilClosed) {
   EXPECT_TRUE(second.open(pty.path())) << second.lastError();
 }
 
-TEST(SerialPortTransfer, EveryByteValuePassesBothWaysUnchanged) {
+// A port opened on a fresh pseudo-terminal.
+class SerialPortTransfer : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(port.open(pty.path())) << port.lastError(); }
   PtyPair pty;
   SerialPort port;
-  ASSERT_TRUE(port.open(pty.path())) << port.lastError();
+};
+
+TEST_F(SerialPortTransfer, EveryByteValuePassesBothWaysUnchanged) {
   ASSERT_TRUE(port.configure("baud=9600 parity=N data=8 stop=1")) << port.lastError();
   SerialTimeouts to;
   to.readTotalMs = 1000;
@@ -302,10 +307,7 @@ TEST(SerialPortTransfer, EveryByteValuePassesBothWaysUnchanged) {
   EXPECT_LT(elapsedMs(start), 500) << "a full buffer returns without waiting the time-out";
 }
 
-TEST(SerialPortTransfer, ReadTimesOutWithZeroAfterTheTotalTime) {
-  PtyPair pty;
-  SerialPort port;
-  ASSERT_TRUE(port.open(pty.path())) << port.lastError();
+TEST_F(SerialPortTransfer, ReadTimesOutWithZeroAfterTheTotalTime) {
   char buf[16];
 
   SerialTimeouts to;
@@ -336,10 +338,7 @@ TEST(SerialPortTransfer, ReadTimesOutWithZeroAfterTheTotalTime) {
   EXPECT_EQ(port.read(buf, sizeof buf), 0);
 }
 
-TEST(SerialPortTransfer, SilenceAfterBytesEndsTheReadBeforeTheTotal) {
-  PtyPair pty;
-  SerialPort port;
-  ASSERT_TRUE(port.open(pty.path())) << port.lastError();
+TEST_F(SerialPortTransfer, SilenceAfterBytesEndsTheReadBeforeTheTotal) {
   SerialTimeouts to;
   to.readTotalMs = 3000;
   to.readIntervalMs = 3;
@@ -351,10 +350,7 @@ TEST(SerialPortTransfer, SilenceAfterBytesEndsTheReadBeforeTheTotal) {
   EXPECT_LT(elapsedMs(start), 1000);
 }
 
-TEST(SerialPortTransfer, HungUpLineEndsTheReadAtOnce) {
-  PtyPair pty;
-  SerialPort port;
-  ASSERT_TRUE(port.open(pty.path())) << port.lastError();
+TEST_F(SerialPortTransfer, HungUpLineEndsTheReadAtOnce) {
   SerialTimeouts to;
   to.readTotalMs = 3000;
   port.setTimeouts(to);
@@ -365,10 +361,8 @@ TEST(SerialPortTransfer, HungUpLineEndsTheReadAtOnce) {
   EXPECT_LT(elapsedMs(start), 1000);
 }
 
-TEST(SerialPortTransfer, WriteGivesUpAfterItsTimeOutWithAShortCount) {
-  PtyPair pty;  // nobody reads the master: the pseudo-terminal's buffer fills up
-  SerialPort port;
-  ASSERT_TRUE(port.open(pty.path())) << port.lastError();
+TEST_F(SerialPortTransfer, WriteGivesUpAfterItsTimeOutWithAShortCount) {
+  // Nobody reads the master: the pseudo-terminal's buffer fills up
   SerialTimeouts to;
   to.writeTotalMs = 5;
   port.setTimeouts(to);
