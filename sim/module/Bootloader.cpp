@@ -75,6 +75,17 @@ BootFirmwareInfo ParseInfoTable(const std::vector<uint8_t>& bytes, size_t at) {
   return info;
 }
 
+// Bytes past the end of a memory read as erased; writes past it are dropped.
+std::vector<uint8_t> ReadRange(const std::vector<uint8_t>& mem, uint32_t address, size_t count) {
+  std::vector<uint8_t> out(count, kErased);
+  for (size_t i = 0; i < count && size_t(address) + i < mem.size(); ++i) out[i] = mem[address + i];
+  return out;
+}
+
+void LoadRange(std::vector<uint8_t>& mem, uint32_t address, const std::vector<uint8_t>& bytes) {
+  for (size_t i = 0; i < bytes.size() && size_t(address) + i < mem.size(); ++i) mem[address + i] = bytes[i];
+}
+
 }  // namespace
 
 const BootCpu& BootCpu_For(uint8_t cpuCode) {
@@ -103,25 +114,19 @@ std::vector<uint8_t>& Bootloader::memory(uint8_t memoryType) {
 }
 
 std::vector<uint8_t> Bootloader::readFlash(uint32_t byteAddress, size_t count) const {
-  std::vector<uint8_t> out(count, kErased);
-  for (size_t i = 0; i < count && size_t(byteAddress) + i < flash_.size(); ++i) out[i] = flash_[byteAddress + i];
-  return out;
+  return ReadRange(flash_, byteAddress, count);
 }
 
 void Bootloader::loadFlash(uint32_t byteAddress, const std::vector<uint8_t>& bytes) {
-  std::vector<uint8_t>& mem = memory(VORN_MEMORY_FLASH);
-  for (size_t i = 0; i < bytes.size() && size_t(byteAddress) + i < mem.size(); ++i) mem[byteAddress + i] = bytes[i];
+  LoadRange(memory(VORN_MEMORY_FLASH), byteAddress, bytes);
 }
 
 std::vector<uint8_t> Bootloader::readEeprom(uint32_t address, size_t count) const {
-  std::vector<uint8_t> out(count, kErased);
-  for (size_t i = 0; i < count && size_t(address) + i < eeprom_.size(); ++i) out[i] = eeprom_[address + i];
-  return out;
+  return ReadRange(eeprom_, address, count);
 }
 
 void Bootloader::loadEeprom(uint32_t address, const std::vector<uint8_t>& bytes) {
-  std::vector<uint8_t>& mem = memory(VORN_MEMORY_EEPROM);
-  for (size_t i = 0; i < bytes.size() && size_t(address) + i < mem.size(); ++i) mem[address + i] = bytes[i];
+  LoadRange(memory(VORN_MEMORY_EEPROM), address, bytes);
 }
 
 void Bootloader::eraseAll() {

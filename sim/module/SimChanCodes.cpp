@@ -86,6 +86,11 @@ void IntegerLimits(E encoding, double& low, double& high) {
   }
 }
 
+// Float channels and codes whose raw range is the physical one carry the value itself.
+bool Scaled(const SimCodeInfo& info) {
+  return info.encoding != E::Float32 && (info.rawMin != info.physMin || info.rawMax != info.physMax);
+}
+
 }  // namespace
 
 bool SimChanCode_Find(uint16_t code, SimCodeInfo& out) {
@@ -114,17 +119,13 @@ bool SimChanCode_Find(uint16_t code, SimCodeInfo& out) {
 
 double SimChanCode_ToValue(const SimCodeInfo& info, double physical) {
   const double physSpan = info.physMax - info.physMin;
-  const bool digits = info.encoding != E::Float32 &&
-                      (info.rawMin != info.physMin || info.rawMax != info.physMax);
-  if (!digits || physSpan == 0) return physical;
+  if (!Scaled(info) || physSpan == 0) return physical;
   return info.rawMin + (physical - info.physMin) * (info.rawMax - info.rawMin) / physSpan;
 }
 
 double SimChanCode_ToPhysical(const SimCodeInfo& info, double value) {
   const double rawSpan = info.rawMax - info.rawMin;
-  const bool digits = info.encoding != E::Float32 &&
-                      (info.rawMin != info.physMin || info.rawMax != info.physMax);
-  if (!digits || rawSpan == 0) return value;
+  if (!Scaled(info) || rawSpan == 0) return value;
   return info.physMin + (value - info.rawMin) * (info.physMax - info.physMin) / rawSpan;
 }
 

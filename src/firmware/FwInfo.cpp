@@ -1,11 +1,11 @@
 #include "firmware/FwInfo.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "core/ErrorReport.h"
+#include "core/TextFormat.h"
 #include "firmware/HexFile.h"
 #include "protocol/ModuleList.h"
 #include "protocol/ModuleStatus.h"
@@ -74,9 +74,7 @@ bool ApplyEntry(const uint8_t* entry, bool wordData, FwHexInfo& out) {
   } else if (std::strcmp(key, "HARDW_VERSION") == 0) {
     out.hardwareVersion = v[2] * 256 + v[3];
   } else if (std::strcmp(key, "SOFTW_VERSION") == 0) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d.%d", v[1], v[3]);
-    out.softwareVersion = text;
+    out.softwareVersion = Text_Format("%d.%d", v[1], v[3]);
   }
   return true;
 }
@@ -99,12 +97,9 @@ int FwInfo_ReadModule(ModuleRec& rec, FwModuleInfo& out) {
   if (!rec.infoValid && !ModuleStatus_ReadInfo(rec)) return -1;
   out.running = (rec.state & VORN_STATE_FIRMWARE_RUNNING) ? 1 : 0;
   out.fwPresent = rec.fwPresent;
-  char text[32];
-  if (rec.fwMajor == 255 || rec.fwMinor == 255 || rec.fwPresent == 0)
-    std::snprintf(text, sizeof text, "(?)");
-  else
-    std::snprintf(text, sizeof text, "%u.%u", rec.fwMajor, rec.fwMinor);
-  out.firmwareVersion = text;
+  out.firmwareVersion = rec.fwMajor == 255 || rec.fwMinor == 255 || rec.fwPresent == 0
+                            ? "(?)"
+                            : Text_Format("%u.%u", rec.fwMajor, rec.fwMinor);
 
   CanMsg msg;
   if (VornProt_RequestMessage(msg, rec.node, 2, VORN_CMD_READ_CODE_START, {0}) != 1) return -1;
@@ -147,12 +142,7 @@ int FwInfo_ReadHexFile(const std::string& fileName, bool report, FwHexInfo& out)
 }
 
 std::string FormatSize(int64_t count) {
-  char text[32];
-  if (count > 1048576)
-    std::snprintf(text, sizeof text, "%.1fM", double(count) / 1048576);
-  else if (count > 1024)
-    std::snprintf(text, sizeof text, "%.1fk", double(count) / 1024);
-  else
-    std::snprintf(text, sizeof text, "%.0f", double(count));
-  return text;
+  if (count > 1048576) return Text_Format("%.1fM", double(count) / 1048576);
+  if (count > 1024) return Text_Format("%.1fk", double(count) / 1024);
+  return Text_Format("%.0f", double(count));
 }

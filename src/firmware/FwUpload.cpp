@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdarg>
-#include <cstdio>
 #include <initializer_list>
 #include <limits>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "core/ErrorReport.h"
 #include "core/Options.h"
 #include "core/Shell.h"
+#include "core/TextFormat.h"
 #include "core/WideText.h"
 #include "firmware/FwUploadCpu.h"
 #include "firmware/HexFile.h"
@@ -20,7 +20,6 @@
 #include "protocol/VornProtCommands.h"
 #include "protocol/VornProtText.h"
 #include "protocol/WireConstants.h"
-#include "ui/Ui.h"
 
 namespace {
 
@@ -55,12 +54,10 @@ void FreeImage() {
 // Sets the failure text; the next step frees the image and reports -1.
 void Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Fail(const char* format, ...) {
-  char text[2048];  // room for a long file name in the HEX error text
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  g.message = Text_FormatV(format, args);
   va_end(args);
-  g.message = text;
   g.state = FWUPLOAD_FAILED;
 }
 
@@ -88,6 +85,14 @@ bool StartBlockTransfer(uint32_t byteAddress) {
 void Account(const uint8_t* bytes, int n) {
   g.transferCount += uint32_t(n);
   for (int i = 0; i < n; ++i) g.transferSum += bytes[i];
+}
+
+// Fails the upload with the module's own error text when its reply carries one.
+bool ModuleRefused(const CanMsg& reply, int errorNumber) {
+  if (reply.data[1] == 0) return false;
+  Fail("Upload error #%d, transmission terminated.\nModule message: %s", errorNumber,
+       VornProt_BootErrorText(int(reply.data[1] & 0xFF)));
+  return true;
 }
 
 // Check mode 11: ones' complement of the sum; any other: the byte count.
@@ -222,14 +227,14 @@ void StepData() {
   CanMsg msg;
   if (!Request(msg, 1, VORN_CMD_BLOCK_STATUS)) {
     Fail("Upload error #1, transmission terminated");
-  } else if (msg.data[1] != 0) {
-    Fail("Upload error #1, transmission terminated.\nModule message: %s",
-         VornProt_BootErrorText(int(msg.data[1] & 0xFF)));
-  } else if (!CheckValueMatches(msg)) {
-    Fail("Upload checksum error #1\n(try synchronous mode)");
-  } else {
-    g.state = FWUPLOAD_DATA;
+    return;
   }
+  if (ModuleRefused(msg, 1)) return;
+  if (!CheckValueMatches(msg)) {
+    Fail("Upload checksum error #1\n(try synchronous mode)");
+    return;
+  }
+  g.state = FWUPLOAD_DATA;
 }
 
 // ---- state 30 ---------------------------------------------------------------------
@@ -251,11 +256,7 @@ void StepBlockEnd() {
     Fail("Upload error #2, transmission terminated.\nInterface error");
     return;
   }
-  if (msg.data[1] != 0) {
-    Fail("Upload error #2, transmission terminated.\nModule message: %s",
-         VornProt_BootErrorText(int(msg.data[1] & 0xFF)));
-    return;
-  }
+  if (ModuleRefused(msg, 2)) return;
   if (!CheckValueMatches(msg)) {
     Fail("Upload checksum error #2\n(try synchronous mode)");
     return;
@@ -287,11 +288,7 @@ void StepFinalize() {
       Fail("Upload error #4, transmission terminated\n(finalization 2 failed)");
       return;
     }
-    if (msg.data[1] != 0) {
-      Fail("Upload error #5, transmission terminated.\nModule message: %s",
-           VornProt_BootErrorText(int(msg.data[1] & 0xFF)));
-      return;
-    }
+    if (ModuleRefused(msg, 5)) return;
   }
   if (!Request(msg, 8, VORN_CMD_FIRMWARE_STATUS, {0, 0, 0, 0, 0, 0, 1})) {
     Fail("Upload error #6, transmission terminated\n(finalization 3 failed)");

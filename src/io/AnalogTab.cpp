@@ -7,15 +7,14 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "calib/CalibData.h"
 #include "core/ErrorReport.h"
-#include "core/Options.h"
 #include "io/AnalogChannel.h"
 #include "io/CalibPointsWidget.h"
 #include "io/ChanInfo.h"
+#include "io/QtAutoUpdate.h"
 #include "protocol/ModuleList.h"
 
 namespace {
@@ -130,9 +129,7 @@ AnalogInTab::AnalogInTab(QWidget* parent) : AnalogTab(parent, false) {
   value_ = new QLineEdit(this);
   value_->setObjectName("valueText");
   value_->setReadOnly(true);
-  timer_ = new QTimer(this);
-  timer_->setObjectName("refreshTimer");
-  connect(timer_, &QTimer::timeout, this, &AnalogInTab::tick);
+  timer_ = QtAutoUpdate_MakeTimer(this, &AnalogInTab::tick);
   connect(autoUpdate_, &QCheckBox::clicked, this, [this](bool checked) {
     if (ModuleRec* m = module()) m->autoUpdate = checked ? 1 : 0;
     refresh();
@@ -160,11 +157,7 @@ void AnalogInTab::pageHidden() { timer_->stop(); }
 
 void AnalogInTab::startOrStopTimer() {
   const ModuleRec* m = module();
-  if (m && m->autoUpdate && channels().channelCount > 0) {
-    timer_->start(Option_GetInt("AUTOUPDATE_INTERVAL_MS"));
-  } else {
-    timer_->stop();
-  }
+  QtAutoUpdate_Run(timer_, m && m->autoUpdate && channels().channelCount > 0);
 }
 
 void AnalogInTab::refresh() {

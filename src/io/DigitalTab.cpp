@@ -5,11 +5,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTimer>
 
 #include "core/ErrorReport.h"
-#include "core/Options.h"
 #include "io/ChanInfo.h"
+#include "io/QtAutoUpdate.h"
 #include "protocol/ModuleList.h"
 #include "protocol/VornProtCommands.h"
 
@@ -91,9 +90,7 @@ DigitalTab::DigitalTab(QWidget* parent, bool outputs) : TabPage(parent), outputs
     connect(invert_, &QPushButton::clicked, this, &DigitalTab::invertOutputs);
   }
 
-  timer_ = new QTimer(this);
-  timer_->setObjectName("refreshTimer");
-  connect(timer_, &QTimer::timeout, this, &DigitalTab::tick);
+  timer_ = QtAutoUpdate_MakeTimer(this, &DigitalTab::tick);
 }
 
 ModuleRec* DigitalTab::module() const {
@@ -156,13 +153,8 @@ void DigitalTab::pageHidden() { timer_->stop(); }
 
 void DigitalTab::startOrStopTimer() {
   const ModuleRec* m = module();
-  const bool run = m && m->autoUpdate && channels().channelCount > 0 &&
-                   (!outputs_ || moduleOperational());
-  if (run) {
-    timer_->start(Option_GetInt("AUTOUPDATE_INTERVAL_MS"));
-  } else {
-    timer_->stop();
-  }
+  QtAutoUpdate_Run(timer_, m && m->autoUpdate && channels().channelCount > 0 &&
+                               (!outputs_ || moduleOperational()));
 }
 
 void DigitalTab::refresh() {

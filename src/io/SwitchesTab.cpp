@@ -3,10 +3,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTimer>
 
 #include "bus/Interface.h"
-#include "core/Options.h"
+#include "io/QtAutoUpdate.h"
 #include "protocol/ModuleList.h"
 
 namespace {
@@ -63,9 +62,7 @@ SwitchesTab::SwitchesTab(QWidget* parent) : TabPage(parent) {
     startOrStopTimer();
   });
 
-  timer_ = new QTimer(this);
-  timer_->setObjectName("refreshTimer");
-  connect(timer_, &QTimer::timeout, this, &SwitchesTab::tick);
+  timer_ = QtAutoUpdate_MakeTimer(this, &SwitchesTab::tick);
 }
 
 ModuleRec* SwitchesTab::module() const {
@@ -82,11 +79,7 @@ void SwitchesTab::showState() {
 
 void SwitchesTab::startOrStopTimer() {
   const ModuleRec* m = module();
-  if (m && m->autoUpdate) {
-    timer_->start(Option_GetInt("AUTOUPDATE_INTERVAL_MS"));
-  } else {
-    timer_->stop();
-  }
+  QtAutoUpdate_Run(timer_, m && m->autoUpdate);
 }
 
 void SwitchesTab::pageShown() {

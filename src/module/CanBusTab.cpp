@@ -137,12 +137,3 @@ int CanBusTab::write(char action) {
   }
   return result.refresh;
 }
-
-void BusTab_Refresh(QWidget* page) {
-  if (auto* tab = qobject_cast<CanBusTab*>(page)) tab->refresh();
-}
-
-int BusTab_Write(QWidget* page, char action) {
-  auto* tab = qobject_cast<CanBusTab*>(page);
-  return tab ? tab->write(action) : 0;
-}

@@ -46,6 +46,3 @@ class CanBusTab : public TabPage {
   char bus_;
   bool format38_ = false;
 };
-
-void BusTab_Refresh(QWidget* page);
-int BusTab_Write(QWidget* page, char action);

@@ -49,6 +49,13 @@ int SetShippingDate(int node, const DateBytes& date) {
                                  {b[0], b[1], b[2], b[3], b[4], b[5], b[6]});
 }
 
+// Asks before a shipping date is set; `what` names the date(s) in the question.
+bool ConfirmShippingDate(const char* what, const LocalTime& now) {
+  const std::string question =
+      Text_Format("Set %s\nto current date/time\n(%s)?", what, VornProt_DateText(now).c_str());
+  return Ui_MessageBox(question, "Set Shipping Date", UiButtons::OkCancel, UiIcon::Question) == UiAnswer::Ok;
+}
+
 }  // namespace
 
 std::string InfoFields_BootloaderVersion(unsigned major, unsigned minor) {
@@ -103,22 +110,14 @@ InfoFields InfoFields_Read(ModuleRec& module, bool factory) {
 
 bool ShippingDate_SetModule(const ModuleRec& module) {
   const LocalTime now = Clock_LocalTime();
-  const std::string question = Text_Format("Set module shipping date\nto current date/time\n(%s)?",
-                                           VornProt_DateText(now).c_str());
-  if (Ui_MessageBox(question, "Set Shipping Date", UiButtons::OkCancel, UiIcon::Question) !=
-      UiAnswer::Ok)
-    return false;
+  if (!ConfirmShippingDate("module shipping date", now)) return false;
   SetShippingDate(module.node, InfoFields_DateBytes(now));
   return true;
 }
 
 bool ShippingDate_SetAll() {
   const LocalTime now = Clock_LocalTime();
-  const std::string question = Text_Format("Set shipping date of all modules\nto current date/time\n(%s)?",
-                                           VornProt_DateText(now).c_str());
-  if (Ui_MessageBox(question, "Set Shipping Date", UiButtons::OkCancel, UiIcon::Question) !=
-      UiAnswer::Ok)
-    return false;
+  if (!ConfirmShippingDate("shipping date of all modules", now)) return false;
   const DateBytes date = InfoFields_DateBytes(now);
   for (ModuleRec* rec = ModuleList_Next(nullptr); rec; rec = ModuleList_Next(rec))
     SetShippingDate(rec->node, date);
