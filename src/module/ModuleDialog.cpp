@@ -172,9 +172,7 @@ void ModuleDialog::closeEvent(QCloseEvent* event) {
     const bool searchMode = rec && (rec->state & VORN_STATE_MASK) == VORN_STATE_SEARCH_MODE;
     TabDialog_DestroyTabs(this);
     if (TabDialogData* data = TabDialog_Data(this)) data->module = nullptr;
-    ModuleList_DialogClosed(this);
-    for (ModuleRec* r = ModuleList_Next(nullptr); r; r = ModuleList_Next(r))
-      if (r->dialog == static_cast<QWidget*>(this)) r->dialog = nullptr;
+    ModuleList_DialogClosed(static_cast<QWidget*>(this));
     // A module in search mode is told that the search is over, once nothing
     // refers to this dialog any more.
     if (searchMode) {

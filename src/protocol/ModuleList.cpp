@@ -185,7 +185,9 @@ ModuleRec* ModuleList_AtLine(int listIndex) {
 }
 
 void ModuleList_DialogClosed(void* dialog) {
-  if (ModuleRec* rec = recordOfDialog(dialog)) rec->dialog = nullptr;
+  if (!dialog) return;
+  for (ModuleRec& rec : g_records)
+    if (inUse(rec) && rec.dialog == dialog) rec.dialog = nullptr;
 }
 
 void ModuleList_DialogActivated(void* dialog) {

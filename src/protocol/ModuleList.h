@@ -71,7 +71,7 @@ int ModuleList_CountDialogs();
 ModuleRec* ModuleList_Next(ModuleRec* rec);
 // The record of a line, or nullptr.
 ModuleRec* ModuleList_AtLine(int listIndex);
-// The record that owned this dialog forgets it.
+// Every record that names this dialog forgets it.
 void ModuleList_DialogClosed(void* dialog);
 // Selects that record's line and shows its status text.
 void ModuleList_DialogActivated(void* dialog);
