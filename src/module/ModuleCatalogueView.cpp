@@ -1,25 +1,10 @@
 #include "module/ModuleCatalogueView.h"
 
 #include <algorithm>
-#include <cctype>
+#include <strings.h>
 
 #include "core/TextFormat.h"
 #include "protocol/ModuleType.h"
-
-namespace {
-
-int CompareNoCase(const std::string& a, const std::string& b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-    const int cb = std::tolower(static_cast<unsigned char>(b[i]));
-    if (ca != cb) return ca < cb ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
-}  // namespace
 
 std::vector<CatalogueColumnDef> Catalogue_Columns(bool showType, bool factory) {
   std::vector<CatalogueColumnDef> columns{{CatalogueColumn::Name, "Name", 100}};
@@ -65,7 +50,8 @@ int Catalogue_Compare(const ModuleTypeInfo& a, const ModuleTypeInfo& b, const Ca
   if (sort.column == CatalogueColumn::Type)
     result = a.type < b.type ? -1 : (a.type > b.type ? 1 : 0);
   else
-    result = CompareNoCase(Catalogue_CellText(a, sort.column), Catalogue_CellText(b, sort.column));
+    result = strcasecmp(Catalogue_CellText(a, sort.column).c_str(),
+                        Catalogue_CellText(b, sort.column).c_str());
   return sort.descending ? -result : result;
 }
 

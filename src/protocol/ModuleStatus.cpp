@@ -1,7 +1,7 @@
 #include "protocol/ModuleStatus.h"
 
 #include <algorithm>
-#include <cctype>
+#include <strings.h>
 
 #include "bus/Interface.h"
 #include "core/CanMsg.h"
@@ -18,18 +18,10 @@ constexpr unsigned kNone = 255;  // version byte of something not installed
 // Bits 4..6 of the state byte: above 1 the bus master has initialised the module.
 bool initialisedByMaster(unsigned state) { return ((state >> 4) & 0x07) > 1; }
 
-bool lessIgnoringCase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    const int ca = std::tolower(static_cast<unsigned char>(*a));
-    const int cb = std::tolower(static_cast<unsigned char>(*b));
-    if (ca != cb || !ca) return ca < cb;
-  }
-}
-
 // Modules of unknown type go after the known ones, all equal among themselves.
 bool nameLess(const ModuleRec* a, const ModuleRec* b) {
   if (!a->typeInfo || !b->typeInfo) return a->typeInfo && !b->typeInfo;
-  return lessIgnoringCase(a->typeInfo->orderCode, b->typeInfo->orderCode);
+  return strcasecmp(a->typeInfo->orderCode, b->typeInfo->orderCode) < 0;
 }
 
 bool nodeLess(const ModuleRec* a, const ModuleRec* b) { return a->node < b->node; }
