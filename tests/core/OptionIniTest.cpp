@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <clocale>
-#include <cstring>
 #include <filesystem>
 
 #include "CoreTestSupport.h"

@@ -3,7 +3,6 @@
 // the wire, and the file watcher's timing.
 #include <gtest/gtest.h>
 
-#include <fstream>
 
 #include "core/ErrorReport.h"
 #include "firmware/FwFileWatch.h"

@@ -2,7 +2,6 @@
 // and HEX text in the shapes tool chains produce, read back by the HEX reader.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "firmware/HexFileTestSupport.h"

@@ -4,7 +4,6 @@
 // The simulator's headers come first: they use words that Qt defines as macros.
 #include "firmware/FirmwareSimFixture.h"
 
-#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>

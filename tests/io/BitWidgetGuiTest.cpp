@@ -1,7 +1,6 @@
 // The bit widget on a real page: where its buttons sit, what they paint,
 // what a click does, and how it ends.
 #include <QAbstractButton>
-#include <QImage>
 #include <QWidget>
 #include <memory>
 #include <set>

@@ -19,7 +19,6 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include <cstring>
 
 #include "io/AnalogTab.h"
 #include "io/CalibPointsWidget.h"

@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <memory>
 
 #include "LoggerTestSupport.h"
 #include "core/MainWindow.h"

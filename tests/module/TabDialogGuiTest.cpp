@@ -1,6 +1,5 @@
 // The tab framework on a plain dialog: pages are added up to the limit, learn
 // when they are shown and hidden, and go with their data when destroyed.
-#include <QApplication>
 #include <QDialog>
 #include <QTabWidget>
 #include <QVBoxLayout>

@@ -4,11 +4,9 @@
 // Module menu.
 #include "ProtocolSimFixture.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QHeaderView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>

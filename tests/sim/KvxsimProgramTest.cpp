@@ -2,7 +2,6 @@
 // prints, presses a front button on SIGUSR1 and stops cleanly on SIGTERM.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,7 +9,6 @@
 
 #include <chrono>
 #include <climits>
-#include <cstdio>
 #include <string>
 #include <vector>
 
