@@ -19,7 +19,7 @@ void ComposeModule(const ModuleRec& rec, const FwModuleInfo& m, int r, const FwT
                    FwTabFields& f) {
   const ModuleTypeInfo* row = ModuleType_Find(int(rec.type));
   const char* code = row ? row->orderCode : "(unknown)";
-  f.module.type = modes.factory ? Ui_Format("%s   (#%d)", code, int(rec.type)) : code;
+  f.module.type = ModuleType_ShownName(code, rec.type, modes.factory);
   // Nothing of the module but its type when it did not answer.
   if (!m.firmwareVersion.empty()) {
     f.module.hardware = Ui_Format("%u", m.hardwareVersion);

@@ -85,7 +85,7 @@ InfoFields InfoFields_Read(ModuleRec& module, bool factory) {
 
   const ModuleTypeInfo* row = module.typeInfo;
   if (!row) return f;
-  f.name = factory ? Text_Format("%s   (#%u)", row->orderCode, module.type) : row->orderCode;
+  f.name = ModuleType_ShownName(row->orderCode, module.type, factory);
   f.description = row->description;
   f.compatible = row->altOrderCode;
   f.showCompatible = !f.compatible.empty();

@@ -1,5 +1,6 @@
 #include "protocol/ModuleType.h"
 
+#include "core/TextFormat.h"
 #include "protocol/ModuleTypeTable.h"
 
 namespace {
@@ -75,4 +76,8 @@ bool ModuleType_CapabilityValue(const ModuleTypeInfo* row, const char* keyword, 
     *value = entry.substr(eq + 1);
     return true;
   });
+}
+
+std::string ModuleType_ShownName(const char* orderCode, unsigned type, bool factory) {
+  return factory ? Text_Format("%s   (#%u)", orderCode, type) : std::string(orderCode);
 }

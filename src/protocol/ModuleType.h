@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // One row of the catalogue. The strings are never null ("" when not given).
@@ -40,3 +41,6 @@ bool ModuleType_HasCapability(const ModuleTypeInfo* row, const char* keyword);
 // as a view into the static catalogue text. False, with *value untouched,
 // when the row has no such entry.
 bool ModuleType_CapabilityValue(const ModuleTypeInfo* row, const char* keyword, std::string_view* value);
+
+// The order code as the dialogs show it; factory mode adds the type number.
+std::string ModuleType_ShownName(const char* orderCode, unsigned type, bool factory);

@@ -34,8 +34,7 @@ int SearchRun_ParseNode(const std::string& text) {
 std::string SearchRun_ModuleName(const ModuleRec& found) {
   const ModuleTypeInfo* info = found.typeInfo ? found.typeInfo : ModuleType_Find(int(found.type));
   if (!info) return Text_Format("Unknown module type #%d", int(found.type));
-  if (FactoryMode()) return Text_Format("%s   (#%d)", info->orderCode, int(found.type));
-  return info->orderCode;
+  return ModuleType_ShownName(info->orderCode, found.type, FactoryMode());
 }
 
 SearchRun::SearchRun(SearchView& view) : view_(view) { timer_.setCallback([this] { tick(); }); }
