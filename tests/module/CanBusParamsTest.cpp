@@ -143,8 +143,7 @@ TEST_F(CanBusWriteTest, EepromNodeOneIsShownAsTwoAndWrittenAsTwo) {
 }
 
 TEST_F(CanBusWriteTest, TypedNodeAboveTheRangeIsWrittenAs127) {
-  connectDemo();
-  ModuleRec* rec = listed(2);
+  ModuleRec* rec = demoListed(2);
   const SimModuleId id = sim.findModule(0, 2);
   BusTabInputs in = inputs("200", false, "250 k");
   ui.expectMessage("Node ID = 127,\nBaudrate = 250 k?", UiAnswer::Ok);
@@ -157,8 +156,7 @@ TEST_F(CanBusWriteTest, TypedNodeAboveTheRangeIsWrittenAs127) {
 }
 
 TEST_F(CanBusWriteTest, CancelSendsNothingAndKeepsTheNode) {
-  connectDemo();
-  ModuleRec* rec = listed(2);
+  ModuleRec* rec = demoListed(2);
   BusTabInputs in = inputs("40");
   ui.expectMessage("Node ID = 40", UiAnswer::Cancel);
   const BusWriteResult r = BusTab_WriteParams(*rec, false, 's', 'c', in);
@@ -169,8 +167,7 @@ TEST_F(CanBusWriteTest, CancelSendsNothingAndKeepsTheNode) {
 }
 
 TEST_F(CanBusWriteTest, ClassicWriteOnlyOnACanInterface) {
-  connectDemo();
-  ModuleRec* rec = listed(2);
+  ModuleRec* rec = demoListed(2);
   BusTabInputs in = inputs("40");
   EXPECT_EQ(BusTab_WriteParams(*rec, false, 's', 'm', in).refresh, 0);
   EXPECT_TRUE(framesToModules().empty());
@@ -233,8 +230,7 @@ TEST_F(CanBusWriteTest, DipSwitchesTurnedWhileTheQuestionIsOpenAreCheckedAgain) 
 
 TEST_F(CanBusWriteTest, MissingDipSwitchesAreRefused) {
   FactoryMode_SetForTest(true);
-  connectDemo();
-  ModuleRec* rec = listed(2);
+  ModuleRec* rec = demoListed(2);
   // A module without switches reports 255 for both.
   changeModule(2, [](SimModuleConfig& c) { c.hasDipSwitches = false; });
   BusTabInputs in = inputs("2", true);
@@ -288,8 +284,7 @@ TEST_F(CanBusWriteTest, Format38OnModbusAccepts240AndRejects241AndZero) {
 }
 
 TEST_F(CanBusWriteTest, Format38ClearSendsTheClearValuesAndKeepsTheNode) {
-  connectDemo();
-  ModuleRec* rec = listed(5);
+  ModuleRec* rec = demoListed(5);
   BusTabInputs in = inputs("77");
   ui.expectMessage("Clear EEPROM CAN bus parameters of module?", UiAnswer::Cancel);
   EXPECT_EQ(BusTab_WriteParams(*rec, true, 'c', 'c', in).refresh, 0);

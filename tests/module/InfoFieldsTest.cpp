@@ -44,8 +44,7 @@ TEST_F(InfoFieldsTest, UnknownTypeAsksTheModuleNothing) {
 }
 
 TEST_F(InfoFieldsTest, KnownModuleReadsInfoOnceAndTheShippingDate) {
-  connectDemo();
-  ModuleRec* rec = listed(2);
+  ModuleRec* rec = demoListed(2);
   const InfoFields f = InfoFields_Read(*rec, false);
   EXPECT_EQ(f.name, "KVX 730-08");
   EXPECT_EQ(f.description, "8 digital inputs and 8 transistor outputs 24 V DC / 0.5 A");
@@ -71,8 +70,7 @@ TEST_F(InfoFieldsTest, KnownModuleReadsInfoOnceAndTheShippingDate) {
 
 TEST_F(InfoFieldsTest, FactoryModeAddsTypeNumberAndProgrammingDate) {
   FactoryMode_SetForTest(true);
-  connectDemo();
-  ModuleRec* rec = listed(2);
+  ModuleRec* rec = demoListed(2);
   const InfoFields f = InfoFields_Read(*rec, true);
   EXPECT_EQ(f.name, "KVX 730-08   (#16)");
   EXPECT_TRUE(f.showProgrammingDate);
@@ -83,8 +81,7 @@ TEST_F(InfoFieldsTest, FactoryModeAddsTypeNumberAndProgrammingDate) {
 }
 
 TEST_F(InfoFieldsTest, BootloaderModuleWithoutFirmware) {
-  connectDemo();
-  ModuleRec* rec = listed(7);
+  ModuleRec* rec = demoListed(7);
   const InfoFields f = InfoFields_Read(*rec, false);
   EXPECT_EQ(f.name, "KVX 720-08");
   EXPECT_EQ(f.status, "1 (Bootloader)");
@@ -95,8 +92,7 @@ TEST_F(InfoFieldsTest, BootloaderModuleWithoutFirmware) {
 }
 
 TEST_F(InfoFieldsTest, StatusFollowsTheStateJustRead) {
-  connectDemo();
-  ModuleRec* rec = listed(2);
+  ModuleRec* rec = demoListed(2);
   sim.withModule(sim.findModule(0, 2), [](SimModule& m) { m.setState(0x84); });
   const InfoFields f = InfoFields_Read(*rec, false);
   EXPECT_EQ(f.status, "4 (Stopped)");
@@ -104,8 +100,7 @@ TEST_F(InfoFieldsTest, StatusFollowsTheStateJustRead) {
 }
 
 TEST_F(InfoFieldsTest, FailedRequestLeavesTheRestEmpty) {
-  connectDemo();
-  ModuleRec* rec = listed(2);
+  ModuleRec* rec = demoListed(2);
   sim.dropNextReplies(1);
   ui.expectMessage("Module timeout", UiAnswer::Ok);
   InfoFields f = InfoFields_Read(*rec, false);
@@ -119,8 +114,7 @@ TEST_F(InfoFieldsTest, FailedRequestLeavesTheRestEmpty) {
 
 TEST_F(InfoFieldsTest, FailedProgrammingDateStopsBeforeTheShippingDate) {
   FactoryMode_SetForTest(true);
-  connectDemo();
-  ModuleRec* rec = listed(2);
+  ModuleRec* rec = demoListed(2);
   InfoFields_Read(*rec, true);  // caches the module info
   sim.clearTraffic();
   sim.dropNextReplies(1);
@@ -134,8 +128,7 @@ TEST_F(InfoFieldsTest, FailedProgrammingDateStopsBeforeTheShippingDate) {
 }
 
 TEST_F(InfoFieldsTest, SetShippingDateOfOneModule) {
-  connectDemo();
-  ModuleRec* rec = listed(3);
+  ModuleRec* rec = demoListed(3);
   ui.expectMessage("Set module shipping date\nto current date/time\n(06 Dec 2026, 12:00:00)?",
                    UiAnswer::Cancel);
   EXPECT_FALSE(ShippingDate_SetModule(*rec));

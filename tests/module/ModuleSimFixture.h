@@ -59,6 +59,12 @@ class ModuleSimTest : public SimConnectedTest {
     sim.clearTraffic();
   }
 
+  // Connects to the demo population and lists its module at `node`.
+  ModuleRec* demoListed(int node) {
+    connectDemo();
+    return listed(node);
+  }
+
   // Lists a module of bus 0 as a scan would and returns its record.
   ModuleRec* listed(int node) {
     const SimModuleId id = sim.findModule(0, node);

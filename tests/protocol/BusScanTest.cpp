@@ -49,6 +49,13 @@ class BusScanTest : public ProtocolSimTest {
   }
   virtual SimPopulation busPopulation() { return population(); }
   void useFlashMode(bool on) { Option_SetInt("SCAN_FLASHMODE", on ? 1 : 0); }
+  // Starts a scan that asks the nodes from `start` to `stop` one by one.
+  void scanNodeByNode(int start, int stop) {
+    useFlashMode(false);
+    Option_SetInt("SCAN_RANGE_START", start);
+    Option_SetInt("SCAN_RANGE_STOP", stop);
+    BusScan_Command();
+  }
   void fire(int timer) { ui.fire(&BusScan_Timer(timer)); }
   bool armed(int timer) { return ui.isArmed(&BusScan_Timer(timer)); }
   // Identify requests the program sent, by node.
@@ -130,10 +137,7 @@ TEST_F(BusScanTest, ARangeOfOneNodeSendsOneRequestAtProgressZeroThenCollects) {
 }
 
 TEST_F(BusScanTest, ProgressRunsOverTheRangeOneNodePerTick) {
-  useFlashMode(false);
-  Option_SetInt("SCAN_RANGE_START", 1);
-  Option_SetInt("SCAN_RANGE_STOP", 4);
-  BusScan_Command();
+  scanNodeByNode(1, 4);
   for (int i = 0; i < 4; ++i) fire(1);
   EXPECT_EQ(progress, (std::vector<int>{0, 0, 33, 66, 100}));
   EXPECT_TRUE(BusScan_Collecting());
@@ -142,10 +146,7 @@ TEST_F(BusScanTest, ProgressRunsOverTheRangeOneNodePerTick) {
 }
 
 TEST_F(BusScanTest, ARangeGivenBackwardsIsScannedUpwards) {
-  useFlashMode(false);
-  Option_SetInt("SCAN_RANGE_START", 6);
-  Option_SetInt("SCAN_RANGE_STOP", 4);
-  BusScan_Command();
+  scanNodeByNode(6, 4);
   for (int i = 0; i < 3; ++i) fire(1);
   EXPECT_TRUE(BusScan_Collecting());
   awaitFramesToModules(4);
@@ -153,10 +154,7 @@ TEST_F(BusScanTest, ARangeGivenBackwardsIsScannedUpwards) {
 }
 
 TEST_F(BusScanTest, CancelWhileSendingStillCollectsTheNodesAlreadyAsked) {
-  useFlashMode(false);
-  Option_SetInt("SCAN_RANGE_START", 1);
-  Option_SetInt("SCAN_RANGE_STOP", 127);
-  BusScan_Command();
+  scanNodeByNode(1, 127);
   fire(1);
   fire(1);
   BusScan_Command();  // "Cancel"
@@ -241,11 +239,8 @@ TEST_F(BusScanTest, ASendFailureEndsTheScanWithTheInterfaceError) {
 }
 
 TEST_F(BusScanTest, TheBusMasterDroppingTheConnectionMidScanEndsItWithTheInterfaceError) {
-  useFlashMode(false);
   Option_SetInt("ERRORS_IN_STATUSBAR", 0);
-  Option_SetInt("SCAN_RANGE_START", 1);
-  Option_SetInt("SCAN_RANGE_STOP", 127);
-  BusScan_Command();
+  scanNodeByNode(1, 127);
   fire(1);
   fire(1);
   ASSERT_TRUE(awaitStored(1));
@@ -324,10 +319,7 @@ TEST_F(BusScanLoadTest, AFlashScanListsAll127Modules) {
 }
 
 TEST_F(BusScanLoadTest, ANodeByNodeScanOfTheWholeRangeListsAll127Modules) {
-  useFlashMode(false);
-  Option_SetInt("SCAN_RANGE_START", 1);
-  Option_SetInt("SCAN_RANGE_STOP", 127);
-  BusScan_Command();
+  scanNodeByNode(1, 127);
   for (int node = 1; node <= 127; ++node) {
     fire(1);
     if (node % 16 == 0) fire(2);  // listed while the scan runs
