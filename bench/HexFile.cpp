@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Session.h"
 #include "firmware/HexFile.h"
 
 namespace {
@@ -86,4 +87,10 @@ BENCHMARK(HexFile_Write1MiB)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  Session session;  // the program state the benchmarks work in
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "SimServer.h"
+#include "core/Session.h"
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
 #include "core/Options.h"
@@ -109,6 +110,7 @@ BENCHMARK(BM_DigitalInPollFourRows)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+  Session session;  // the program state the benchmarks work in
   if (!StartSimulator()) return 1;
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/Session.h"
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
 #include "core/Options.h"
@@ -243,6 +244,7 @@ int Capture(const char* host, int port, int maxSeconds, const std::string& path)
 }  // namespace
 
 int main(int argc, char** argv) {
+  Session session;  // the program state the benchmarks work in
   if (argc >= 2 && std::strcmp(argv[1], "--capture") == 0) {
     if (argc != 6) {
       std::fprintf(stderr, "usage: bench_Logger --capture HOST PORT MAX_SECONDS LOG_FILE\n");

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "SimServer.h"
+#include "core/Session.h"
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
 #include "core/Options.h"
@@ -127,6 +128,7 @@ int ArgValue(int argc, char** argv, const char* name, int fallback) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  Session session;  // the program state the benchmarks work in
   const int requests = std::max(100, ArgValue(argc, argv, "--requests", 10000));
   const int silent = std::max(1, ArgValue(argc, argv, "--silent", 3));
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "core/Session.h"
 #include "core/Options.h"
 #include "protocol/BusScan.h"
 #include "protocol/ModuleList.h"
@@ -97,6 +98,7 @@ void Report(const char* name, std::vector<Run> runs, double timersMs, int expect
 }  // namespace
 
 int main(int argc, char** argv) {
+  Session session;  // the program state the benchmarks work in
   const std::string file = ArgValue(argc, argv, "--population", "sim/population/load-127.txt");
   const int runs = std::atoi(ArgValue(argc, argv, "--runs", "5"));
   const bool busTiming = !HasFlag(argc, argv, "--no-bus-timing");

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "core/Session.h"
 #include "core/FrameTiming.h"
 #include "core/Options.h"
 #include "firmware/FwUploadRun.h"
@@ -135,6 +136,7 @@ uint8_t CpuCode(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  Session session;  // the program state the benchmarks work in
   const int kib = std::atoi(ArgValue(argc, argv, "--kib", "64"));
   const char* cpuName = ArgValue(argc, argv, "--cpu", "SAMC21");
   const uint8_t cpu = CpuCode(cpuName);

@@ -36,10 +36,27 @@ foreach(folder IN LISTS KVX_TEST_FOLDERS)
   endif()
 endforeach()
 
-# The layer rule is part of the build: a logic file that includes Qt must not compile.
-add_library(kvx_layer_probe OBJECT EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/layering/QtInLogicProbe.cpp)
-target_include_directories(kvx_layer_probe PRIVATE ${CMAKE_SOURCE_DIR}/src)
-kvx_forbid_qt(kvx_layer_probe)
+# The layer rules are part of the build. A logic file that includes Qt, and a
+# file that includes a folder above its own, must not compile; both probes are
+# built with a library's own settings and must fail for the missing header.
+add_library(kvx_probe_qt OBJECT EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/layering/QtInLogicProbe.cpp)
+target_link_libraries(kvx_probe_qt PRIVATE kvx_core_bus)
+kvx_forbid_qt(kvx_probe_qt)
 add_test(NAME layering.QtIncludeInLogicFailsToBuild
-         COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target kvx_layer_probe)
-set_tests_properties(layering.QtIncludeInLogicFailsToBuild PROPERTIES WILL_FAIL TRUE)
+         COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target kvx_probe_qt)
+set_tests_properties(layering.QtIncludeInLogicFailsToBuild PROPERTIES
+                     PASS_REGULAR_EXPRESSION "QString: No such file or directory")
+add_library(kvx_probe_upward OBJECT EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/layering/UpwardIncludeProbe.cpp)
+target_link_libraries(kvx_probe_upward PRIVATE kvx_core_bus)
+add_test(NAME layering.UpwardIncludeFailsToBuild
+         COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target kvx_probe_upward)
+set_tests_properties(layering.UpwardIncludeFailsToBuild PROPERTIES
+                     PASS_REGULAR_EXPRESSION "protocol/ModuleList.h: No such file or directory")
+# Every #include of the tree follows the layer table, and the check names the
+# upward and sideways includes of a small tree made to break it.
+add_test(NAME layering.IncludesFollowLayers
+         COMMAND ${CMAKE_COMMAND} -DSRC=${CMAKE_SOURCE_DIR}/src -P ${CMAKE_SOURCE_DIR}/cmake/KvxCheckIncludes.cmake)
+add_test(NAME layering.CheckNamesBrokenIncludes
+         COMMAND ${CMAKE_COMMAND} -DSRC=${CMAKE_SOURCE_DIR}/tests/layering/upward/src -P ${CMAKE_SOURCE_DIR}/cmake/KvxCheckIncludes.cmake)
+set_tests_properties(layering.CheckNamesBrokenIncludes PROPERTIES
+                     PASS_REGULAR_EXPRESSION "bus/UpwardInclude.cpp: bus may not include protocol/ModuleList.h.*io/SidewaysInclude.cpp: io may not include module/ModuleTabs.h.*2 include\\(s\\) break the layer order")

@@ -7,9 +7,11 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "core/Session.h"
 #include "calib/CalibDataFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Session session;  // every input starts a fresh program run
   static FuzzMemoryFile input("cal-in");
   input.set(data, size);
   std::FILE* file = std::fopen(input.path.c_str(), "r");

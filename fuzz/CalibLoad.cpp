@@ -6,12 +6,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "FuzzSupport.h"
 #include "bus/Interface.h"
 #include "bus/Link.h"
-#include "calib/CalibData.h"
+#include "calib/CalibDataFile.h"
+#include "core/Session.h"
+#include "io/CalibPoints.h"
 #include "io/ChanInfo.h"
 #include "protocol/ModuleList.h"
 #include "protocol/WireConstants.h"
@@ -46,20 +49,15 @@ class AnsweringUi : public UiBackend {
 };
 
 // The module: every request sent is checked and acknowledged at once.
-struct AckingLink {
-  static inline CanMsg reply;
-  static inline bool replyQueued = false;
-  static inline int sends = 0;
-  static inline int failAt = 0;
+class AckingLink : public Link {
+ public:
+  int failAt = 0;
 
-  static int open() { return 0; }
-  static int close() { return 0; }
-  static int send(const CanMsg& m) {
-    ++sends;
-    if (sends == failAt) {
-      SetInterfaceError("fuzzed send failure");
-      return -1;
-    }
+  LinkResult open() override { return {}; }
+  LinkResult close() override { return {}; }
+  LinkResult send(const CanMsg& m) override {
+    ++sends_;
+    if (sends_ == failAt) return LinkResult::Fail("fuzzed send failure");
     FUZZ_CHECK(m.data[0] == Wire::VORN_CMD_CALIB_WRITE);
     FUZZ_CHECK(m.len == 4 || m.len == 8);
     FUZZ_CHECK(m.data[1] < kChannels);  // only channels the module has
@@ -69,22 +67,24 @@ struct AckingLink {
       std::memcpy(&value, &bits, sizeof value);
       FUZZ_CHECK(std::isfinite(value));  // a file value never reaches the module unread
     }
-    reply = m;
-    reply.data[0] = m.data[0] | Wire::VORN_ACK_FLAGS;
-    replyQueued = true;
-    return 0;
+    reply_ = m;
+    reply_.data[0] = m.data[0] | Wire::VORN_ACK_FLAGS;
+    replyQueued_ = true;
+    return {};
   }
-  static int receive(CanMsg& m, int& got) {
-    got = replyQueued ? 1 : 0;
-    if (replyQueued) m = reply;
-    replyQueued = false;
-    return 0;
+  LinkResult receive(CanMsg& m, bool& got) override {
+    got = replyQueued_;
+    if (replyQueued_) m = reply_;
+    replyQueued_ = false;
+    return {};
   }
-  static void reset() { replyQueued = false; }
-  static int rate() { return 125000; }
-  static void describe(std::string& out) { out = "fuzz"; }
-  static constexpr BusLink link = {.open = open, .close = close, .send = send, .receive = receive,
-                                   .reset = reset, .bitRate = rate, .describe = describe};
+  void reset() override { replyQueued_ = false; }
+  int bitRate() const override { return 125000; }
+
+ private:
+  CanMsg reply_;
+  bool replyQueued_ = false;
+  int sends_ = 0;
 };
 
 ChanInfo Channels() {
@@ -109,17 +109,14 @@ ChanInfo Channels() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FuzzMemoryFile input("cal-load");
   static AnsweringUi ui;
-  static const bool ready = [] {
-    ui.path = input.path;
-    Ui_Install(&ui);
-    Interface_InstallLink(kInterfaceLin, &AckingLink::link);
-    return OpenInterface("LIN Adapter") == 0;
-  }();
-  FUZZ_CHECK(ready);
   if (size < 1) return 0;
-  AckingLink::failAt = data[0];
-  AckingLink::sends = 0;
-  AckingLink::replyQueued = false;
+  ui.path = input.path;
+  Ui_Install(&ui);
+  Session session;  // every input starts a fresh program run
+  auto link = std::make_unique<AckingLink>();
+  link->failAt = data[0];
+  Interface_InstallLink(kInterfaceLin, std::move(link));
+  FUZZ_CHECK(OpenInterface("LIN Adapter") == 0);
   input.set(data + 1, size - 1);
 
   ModuleRec module;

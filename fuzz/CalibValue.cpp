@@ -6,9 +6,11 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "calib/CalibValue.h"
+#include "core/Session.h"
+#include "io/CalibValue.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Session session;  // every input starts a fresh program run
   if (size < 3) return 0;
   const int code = data[0] << 8 | data[1];
   const int mode = data[2] % 4;  // 3: an unknown mode

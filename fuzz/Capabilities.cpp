@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
+#include "core/Session.h"
 #include "io/SwitchState.h"
 #include "protocol/ModuleType.h"
 #include "protocol/ModuleTypeSwitches.h"
@@ -21,6 +22,7 @@ void CheckSwitch(const ModuleSwitch& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Session session;  // every input starts a fresh program run
   const std::string input(reinterpret_cast<const char*>(data), size);
   const size_t feed = input.find('\n');
   const std::string keyword = feed == std::string::npos ? "Switches" : input.substr(0, feed);

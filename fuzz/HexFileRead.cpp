@@ -62,6 +62,7 @@ bool WrapsAround(const HexSegment* head) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Session session;  // every input starts a fresh program run
   static MemoryFile input("hex-in");
   static MemoryFile output("hex-out");
   input.set(data, size);

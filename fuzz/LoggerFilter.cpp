@@ -4,9 +4,11 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "core/Session.h"
 #include "logger/LoggerFilter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Session session;  // every input starts a fresh program run
   if (size < 1) return 0;
   LoggerFilter filter;
   filter.mode = data[0] % (kFilterModeCount + 1);  // one past the last: unknown

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "core/Session.h"
 #include "core/OptionStore.h"
 #include "core/Options.h"
 
@@ -33,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string output = folder.path + "/out.ini";
   input.set(data, size);
 
-  Option_ResetForTest();
+  Session session;  // every input starts a fresh program run
   Option_Init(IgnoreReport);
   const int rc = Option_LoadIni(input.path.c_str(), 2);
   FUZZ_CHECK(rc == 0 || rc == -1);
@@ -45,10 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // What was read is written and read back to the same file, quotes in values included.
   FUZZ_CHECK(Option_SaveIni(output.c_str()) == 0);
   const std::string first = ReadAll(output);
-  Option_ResetForTest();
+  Session nextRun;
   FUZZ_CHECK(Option_LoadIni(output.c_str(), 0) == 0);
   FUZZ_CHECK(Option_SaveIni(output.c_str()) == 0);
   FUZZ_CHECK(ReadAll(output) == first);
-  Option_ResetForTest();
   return 0;
 }

@@ -1,9 +1,9 @@
 #include <QApplication>
 #include <clocale>
 
+#include "app/MainWindow.h"
 #include "core/ErrorReport.h"
-#include "core/MainWindow.h"
-#include "protocol/PlcDialog.h"
+#include "core/Session.h"
 #include "ui/QtUi.h"
 
 int main(int argc, char** argv) {
@@ -11,14 +11,13 @@ int main(int argc, char** argv) {
   app.setApplicationName("KVXconfig");
   // Qt adopts the user's locale; numbers in texts and files keep the decimal point.
   setlocale(LC_NUMERIC, "C");
-  SetScanRunning(false);
-  SetBusy(false);
-  FactoryMode_DecideAtStart();
   QtUi ui;
   Ui_Install(&ui);
-  PlcDialog_InstallLinkHooks();
   int code = 0;
   {
+    // The program's state; its timers run on the Qt backend, so it ends first.
+    Session session;
+    FactoryMode_DecideAtStart();
     MainWindow window(&ui);
     window.startUp();
     code = app.exec();

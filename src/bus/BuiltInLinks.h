@@ -1,7 +1,7 @@
-// The link the program uses for each interface type.
+// The links the program itself brings, one per interface type.
 #pragma once
 
-struct BusLink;
+class Link;
 
-// nullptr for type 0 and for types outside the table.
-const BusLink* BuiltInLink(int type);
+// The current session's link of an interface type 1..4 (a session part).
+Link& BuiltInLink(int type);

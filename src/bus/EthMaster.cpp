@@ -11,15 +11,13 @@
 #include "bus/Link.h"
 #include "core/ErrorReport.h"
 #include "core/Options.h"
+#include "core/Session.h"
 #include "platform/Clock.h"
 #include "platform/Poll.h"
 #include "platform/Tcp.h"
 
 namespace {
 
-constexpr int kDefaultPort = 1664;
-constexpr int kMaxBuses = 8;
-constexpr int kUnansweredBaudCode = 4;  // 125 kbit/s
 // A control request gives up after ten empty polls 100 ms apart.
 constexpr int kRequestWindowMs = 9 * 100;
 // A master that stops reading must not hold the program: a frame that cannot
@@ -31,25 +29,7 @@ constexpr int kMaxReadsPerReceive = 64;
 // A flush drains at most this much of a master that keeps sending.
 constexpr size_t kMaxFlushBytes = 1 << 20;
 
-struct EthMasterState {
-  char hostName[256] = "";
-  int port = kDefaultPort;
-  int currentBus = 0;
-  int busCount = 0;
-  int baudCodes[kMaxBuses] = {4, 4, 4, 4, 4, 4, 4, 4};
-  bool masterAnswered = false;
-  TcpSocket socket;
-  EthStreamBuffer input;
-  bool illegalReported = false;  // the front frame's bad length was reported
-  void (*plcOpen)() = nullptr;
-  void (*plcClose)() = nullptr;
-  void (*illegalLengthHook)() = nullptr;
-};
-
-EthMasterState& state() {
-  static EthMasterState s;
-  return s;
-}
+EthMasterLink& link() { return Session_Part<EthMasterLink>(); }
 
 int clampInt(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
 
@@ -58,39 +38,6 @@ struct WaitCursor {
   WaitCursor() { SetWaitCursor(1); }
   ~WaitCursor() { SetWaitCursor(0); }
 };
-
-// A length nibble above 8 is reported once per frame, as soon as its header is in.
-void checkFrontLength(EthMasterState& s) {
-  const int lengthByte = s.input.frontLengthByte();
-  if (lengthByte < 0 || (lengthByte & 15) <= 8 || s.illegalReported) return;
-  s.illegalReported = true;
-  ShowError("Received message with illegal length (%d)\nlogger stopped.", lengthByte);
-  if (s.illegalLengthHook) s.illegalLengthHook();
-}
-
-// Reads what the socket holds until the front frame is complete. 1 = complete,
-// 0 = incomplete (nothing more pending or the read budget spent), -1 = error.
-int fillFrontFrame(EthMasterState& s, int& readsLeft) {
-  for (;;) {
-    checkFrontLength(s);
-    if (s.input.frontComplete()) return 1;
-    if (readsLeft <= 0) return 0;
-    --readsLeft;
-    size_t room = 0;
-    uint8_t* at = s.input.space(room);
-    const int n = s.socket.readAvailable(at, room);
-    if (n == 0) return 0;
-    if (n == TcpSocket::kPeerClosed) {
-      SetInterfaceError("Server closed connection, socket error #%d", s.socket.pendingError());
-      return -1;
-    }
-    if (n < 0) {
-      SetInterfaceError("Can't recv message, socket error #%d", s.socket.lastErrno());
-      return -1;
-    }
-    s.input.commit(size_t(n));
-  }
-}
 
 void toCanMsg(const EthFrameIn& frame, CanMsg& msg) {
   msg.time = frame.stamp != 0 ? frame.stamp : uint32_t(Clock_NowMs());
@@ -105,177 +52,234 @@ CanMsg controlFrame(uint32_t id) {
   return msg;
 }
 
-// Asks one control question on the given bus; the answer's first data byte, or fallback.
-int askMaster(uint32_t id, int fallback) {
-  CanMsg reply;
-  if (EthMaster_Request(controlFrame(id), reply) && reply.len >= 1) return int(reply.data[0] & 0xFF);
-  return fallback;
-}
-
-int linkReceive(CanMsg& msg, int& got) { return EthMaster_Receive(msg, got); }
-void linkReset() { EthMaster_Flush(); }
-void linkDescribe(std::string& out) {
-  const EthMasterState& s = state();
-  out = s.hostName;
-  char bus[32];
-  std::snprintf(bus, sizeof bus, " (CAN %d", s.currentBus);
-  out += bus;
-  const char* rate = BitRate_Text(EthMaster_GetBusBaudCode(s.currentBus));
-  out += rate ? std::string(", ") + rate + ")" : std::string(", Baud=undef)");
+// A facade's result: 0, or -1 with the text kept for GetInterfaceError.
+int report(const LinkResult& result) {
+  if (result.ok()) return 0;
+  SetInterfaceError("%s", result.text.c_str());
+  return -1;
 }
 
 }  // namespace
 
-const BusLink kEthMasterLink = {
-    .open = EthMaster_Open,
-    .close = EthMaster_Close,
-    .send = EthMaster_Send,
-    .receive = linkReceive,
-    .reset = linkReset,
-    .waitDescriptor = EthMaster_Descriptor,
-    .applySettings = EthMaster_ApplySettings,
-    .bitRate = EthMaster_BitRate,
-    .describe = linkDescribe,
-};
+// ---- the link object -----------------------------------------------------------
 
-// ---- link operations ---------------------------------------------------------
+EthMasterLink::~EthMasterLink() { socket_.close(); }
 
-int EthMaster_Open() {
-  EthMasterState& s = state();
-  s.masterAnswered = false;
-  if (s.socket.isOpen()) EthMaster_Close();
-  if (s.hostName[0] == '\0') {
-    SetInterfaceError("No hostname\nfor the KVX master");
-    return -1;
+// A length nibble above 8 is reported once per frame, as soon as its header is in.
+void EthMasterLink::checkFrontLength() {
+  const int lengthByte = input_.frontLengthByte();
+  if (lengthByte < 0 || (lengthByte & 15) <= 8 || illegalReported_) return;
+  illegalReported_ = true;
+  ShowError("Received message with illegal length (%d)\nlogger stopped.", lengthByte);
+  if (illegalLengthHook_) illegalLengthHook_();
+}
+
+// Reads what the socket holds until the front frame is complete. 1 = complete,
+// 0 = incomplete (nothing more pending or the read budget spent), -1 = error.
+int EthMasterLink::fillFrontFrame(int& readsLeft, LinkResult& failure) {
+  for (;;) {
+    checkFrontLength();
+    if (input_.frontComplete()) return 1;
+    if (readsLeft <= 0) return 0;
+    --readsLeft;
+    size_t room = 0;
+    uint8_t* at = input_.space(room);
+    const int n = socket_.readAvailable(at, room);
+    if (n == 0) return 0;
+    if (n == TcpSocket::kPeerClosed) {
+      failure = LinkResult::Fail("Server closed connection, socket error #%d", socket_.pendingError());
+      return -1;
+    }
+    if (n < 0) {
+      failure = LinkResult::Fail("Can't recv message, socket error #%d", socket_.lastErrno());
+      return -1;
+    }
+    input_.commit(size_t(n));
   }
+}
+
+// Asks one control question on the current bus; the answer's first data byte, or fallback.
+int EthMasterLink::askMaster(uint32_t id, int fallback) {
+  CanMsg reply;
+  LinkResult failure;
+  if (request(controlFrame(id), reply, failure) && reply.len >= 1) return int(reply.data[0] & 0xFF);
+  return fallback;
+}
+
+LinkResult EthMasterLink::open() {
+  masterAnswered_ = false;
+  if (socket_.isOpen()) close();
+  if (hostName_[0] == '\0') return LinkResult::Fail("No hostname\nfor the KVX master");
 
   WaitCursor cursor;
   uint32_t address = 0;
-  if (!Tcp_ResolveIPv4(s.hostName, &address, nullptr)) {
-    SetInterfaceError("Can't resolve host '%s'", s.hostName);
-    return -1;
-  }
-  if (!s.socket.create()) {
-    SetInterfaceError("Can't create socket, socket() error #%d", s.socket.lastErrno());
-    return -1;
-  }
+  if (!Tcp_ResolveIPv4(hostName_, &address, nullptr))
+    return LinkResult::Fail("Can't resolve host '%s'", hostName_);
+  if (!socket_.create())
+    return LinkResult::Fail("Can't create socket, socket() error #%d", socket_.lastErrno());
   // The system's own connect time-out applies; a failed connect closes the socket.
-  if (!s.socket.connect(address, uint16_t(s.port), -1)) {
-    SetInterfaceError("Can't connect to host '%s'\nconnect() error #%d", s.hostName,
-                      s.socket.lastErrno());
-    return -1;
-  }
-  s.socket.setNoDelay(true);  // requests are single small frames
-  EthMaster_Flush();
+  if (!socket_.connect(address, uint16_t(port_), -1))
+    return LinkResult::Fail("Can't connect to host '%s'\nconnect() error #%d", hostName_,
+                            socket_.lastErrno());
+  socket_.setNoDelay(true);  // requests are single small frames
+  reset();
 
-  const int rememberedBus = s.currentBus;
-  s.currentBus = 0;
+  const int rememberedBus = currentBus_;
+  currentBus_ = 0;
   CanMsg reply;
-  if (EthMaster_Request(controlFrame(kEthCtrlBusCount), reply) && reply.len >= 1) {
-    s.masterAnswered = true;
-    if (Option_GetInt("ETH_OPEN_STARTSTOPDIALOG") && s.plcOpen) s.plcOpen();
-    s.busCount = clampInt(int(reply.data[0] & 0xFF), 1, kMaxBuses);
-    for (int bus = 0; bus < s.busCount; ++bus) {
-      s.currentBus = bus;
-      s.baudCodes[bus] = askMaster(kEthCtrlBusBaud, kUnansweredBaudCode);
+  LinkResult failure;
+  if (request(controlFrame(kEthCtrlBusCount), reply, failure) && reply.len >= 1) {
+    masterAnswered_ = true;
+    if (Option_GetInt("ETH_OPEN_STARTSTOPDIALOG") && plcOpen_) plcOpen_();
+    busCount_ = clampInt(int(reply.data[0] & 0xFF), 1, kMaxBuses);
+    for (int bus = 0; bus < busCount_; ++bus) {
+      currentBus_ = bus;
+      baudCodes_[bus] = askMaster(kEthCtrlBusBaud, kUnansweredBaudCode);
     }
   } else {
     // A master that does not answer works as a plain bridge to one bus.
-    s.busCount = 1;
-    s.baudCodes[0] = kUnansweredBaudCode;
+    busCount_ = 1;
+    baudCodes_[0] = kUnansweredBaudCode;
   }
-  s.currentBus = clampInt(rememberedBus, 0, s.busCount - 1);
-  return 0;
+  currentBus_ = clampInt(rememberedBus, 0, busCount_ - 1);
+  return {};
 }
 
-int EthMaster_Close() {
-  EthMasterState& s = state();
-  if (s.plcClose) s.plcClose();
-  s.masterAnswered = false;
-  s.socket.close();
-  s.input.clear();
-  s.illegalReported = false;
-  return 0;
+LinkResult EthMasterLink::close() {
+  if (plcClose_) plcClose_();
+  masterAnswered_ = false;
+  socket_.close();
+  input_.clear();
+  illegalReported_ = false;
+  return {};
 }
 
-int EthMaster_Send(const CanMsg& msg) {
-  EthMasterState& s = state();
+LinkResult EthMasterLink::send(const CanMsg& msg) {
   uint8_t frame[kEthSendFrameMax];
-  const size_t length = EthFrame_Encode(msg, s.currentBus, frame);
-  if (!s.socket.sendAll(frame, length, kSendTimeoutMs)) {
-    SetInterfaceError("Sending message failed, socket error #%d", s.socket.lastErrno());
-    return -1;
-  }
-  return 0;
+  const size_t length = EthFrame_Encode(msg, currentBus_, frame);
+  if (!socket_.sendAll(frame, length, kSendTimeoutMs))
+    return LinkResult::Fail("Sending message failed, socket error #%d", socket_.lastErrno());
+  return {};
 }
 
-int EthMaster_Receive(CanMsg& msg, int& got) {
-  EthMasterState& s = state();
-  got = 0;
-  if (!s.socket.isOpen()) {
-    SetInterfaceError("Server closed connection, socket error #%d", EBADF);
-    return -1;
-  }
+LinkResult EthMasterLink::receive(CanMsg& msg, bool& got) {
+  got = false;
+  if (!socket_.isOpen()) return LinkResult::Fail("Server closed connection, socket error #%d", EBADF);
   int readsLeft = kMaxReadsPerReceive;
   for (;;) {
-    const int filled = fillFrontFrame(s, readsLeft);
-    if (filled < 0) return -1;
-    if (filled == 0) return 0;  // a partial frame waits for the rest
+    LinkResult failure;
+    const int filled = fillFrontFrame(readsLeft, failure);
+    if (filled < 0) return failure;
+    if (filled == 0) return {};  // a partial frame waits for the rest
     EthFrameIn frame;
-    s.input.pop(frame);
-    s.illegalReported = false;
+    input_.pop(frame);
+    illegalReported_ = false;
     // Module traffic of another bus is not ours; control replies are, whatever
     // their bus nibble. Frames already buffered behind it are looked at at once.
-    if (!(frame.id & CANMSG_FLAG_CONTROL) && frame.bus() != s.currentBus) continue;
+    if (!(frame.id & CANMSG_FLAG_CONTROL) && frame.bus() != currentBus_) continue;
     toCanMsg(frame, msg);
-    got = 1;
-    return 0;
+    got = true;
+    return {};
   }
 }
 
-void EthMaster_Flush() {
-  EthMasterState& s = state();
-  s.input.clear();
-  s.illegalReported = false;
-  if (!s.socket.isOpen()) return;
+void EthMasterLink::reset() {
+  input_.clear();
+  illegalReported_ = false;
+  if (!socket_.isOpen()) return;
   uint8_t scratch[1024];
   for (size_t drained = 0; drained < kMaxFlushBytes;) {
-    const int n = s.socket.readAvailable(scratch, sizeof scratch);
+    const int n = socket_.readAvailable(scratch, sizeof scratch);
     if (n <= 0) break;
     drained += size_t(n);
   }
 }
 
-int EthMaster_Descriptor() { return state().socket.fd(); }
-
-void EthMaster_ApplySettings() {
-  EthMaster_SetHostName(Option_GetString("ETHERNET_HOSTNAME"));
-  EthMaster_SetPort(Option_GetInt("ETHERNET_PORTNO"));
-  EthMaster_SetCanBusNo(Option_GetInt("ETHERNET_CANBUSNO"));
+void EthMasterLink::applySettings() {
+  setHostName(Option_GetString("ETHERNET_HOSTNAME"));
+  setPort(Option_GetInt("ETHERNET_PORTNO"));
+  setCanBusNo(Option_GetInt("ETHERNET_CANBUSNO"));
 }
 
-// ---- control frames ----------------------------------------------------------
+int EthMasterLink::bitRate() const { return BitRate_FromCode(busBaudCode(currentBus_)); }
 
-int EthMaster_Request(const CanMsg& request, CanMsg& reply) {
-  EthMasterState& s = state();
-  if (EthMaster_Send(request) != 0) return 0;
+std::string EthMasterLink::describe() const {
+  std::string out = hostName_;
+  char bus[32];
+  std::snprintf(bus, sizeof bus, " (CAN %d", currentBus_);
+  out += bus;
+  const char* rate = BitRate_Text(busBaudCode(currentBus_));
+  out += rate ? std::string(", ") + rate + ")" : std::string(", Baud=undef)");
+  return out;
+}
+
+bool EthMasterLink::request(const CanMsg& request, CanMsg& reply, LinkResult& failure) {
+  failure = send(request);
+  if (!failure.ok()) return false;
   const int64_t deadline = Clock_NowMs() + kRequestWindowMs;
   for (;;) {
     CanMsg msg;
-    int got = 0;
-    if (EthMaster_Receive(msg, got) != 0) return 0;
+    bool got = false;
+    failure = receive(msg, got);
+    if (!failure.ok()) return false;
     if (got) {
       if (msg.id == request.id) {
         reply = msg;
-        return 1;
+        return true;
       }
       // Not the answer: the frame still belongs to the rest of the program.
       Interface_DeliverFrame(msg);
       continue;
     }
-    if (Clock_NowMs() >= deadline) return 0;
-    if (Poll_WaitReadableUntil(s.socket.fd(), deadline) < 0) return 0;
+    if (Clock_NowMs() >= deadline) return false;
+    if (Poll_WaitReadableUntil(socket_.fd(), deadline) < 0) return false;
   }
+}
+
+void EthMasterLink::setHostName(const char* name) {
+  std::strncpy(hostName_, name ? name : "", sizeof(hostName_) - 1);
+  hostName_[sizeof(hostName_) - 1] = '\0';
+}
+
+void EthMasterLink::setPort(int port) { port_ = clampInt(port, 0, 65535); }
+
+void EthMasterLink::setCanBusNo(int bus) {
+  const int last = busCount_ == 0 ? kMaxBuses - 1 : busCount_ - 1;
+  currentBus_ = clampInt(bus, 0, last);
+}
+
+int EthMasterLink::busBaudCode(int bus) const {
+  return bus >= 0 && bus < kMaxBuses ? baudCodes_[bus] : -1;
+}
+
+// ---- link operations on the session's link -----------------------------------
+
+int EthMaster_Open() { return report(link().open()); }
+
+int EthMaster_Close() { return report(link().close()); }
+
+int EthMaster_Send(const CanMsg& msg) { return report(link().send(msg)); }
+
+int EthMaster_Receive(CanMsg& msg, int& got) {
+  bool delivered = false;
+  const int result = report(link().receive(msg, delivered));
+  got = delivered ? 1 : 0;
+  return result;
+}
+
+void EthMaster_Flush() { link().reset(); }
+
+int EthMaster_Descriptor() { return link().waitDescriptor(); }
+
+void EthMaster_ApplySettings() { link().applySettings(); }
+
+// ---- control frames ----------------------------------------------------------
+
+int EthMaster_Request(const CanMsg& request, CanMsg& reply) {
+  LinkResult failure;
+  if (link().request(request, reply, failure)) return 1;
+  if (!failure.ok()) report(failure);
+  return 0;
 }
 
 int EthMaster_KeepAlive() { return EthMaster_Send(controlFrame(kEthCtrlKeepAlive)); }
@@ -293,7 +297,12 @@ int EthMaster_SetRunState(int run) {
   return EthMaster_Send(msg);
 }
 
-int EthMaster_GetRunState() { return askMaster(kEthCtrlRunStateQuery, 255); }
+int EthMaster_GetRunState() {
+  CanMsg reply;
+  if (EthMaster_Request(controlFrame(kEthCtrlRunStateQuery), reply) && reply.len >= 1)
+    return int(reply.data[0] & 0xFF);
+  return 255;
+}
 
 int EthMaster_SetLoggerForwarding(int running) {
   CanMsg msg = controlFrame(kEthCtrlLogger);
@@ -304,56 +313,21 @@ int EthMaster_SetLoggerForwarding(int running) {
 
 // ---- settings ----------------------------------------------------------------
 
-const char* EthMaster_GetHostName() { return state().hostName; }
-
-void EthMaster_SetHostName(const char* name) {
-  char* host = state().hostName;
-  std::strncpy(host, name ? name : "", sizeof(state().hostName) - 1);
-  host[sizeof(state().hostName) - 1] = '\0';
-}
-
-int EthMaster_GetPort() { return state().port; }
-
-void EthMaster_SetPort(int port) { state().port = clampInt(port, 0, 65535); }
-
-int EthMaster_GetCanBusNo() { return state().currentBus; }
-
-void EthMaster_SetCanBusNo(int bus) {
-  EthMasterState& s = state();
-  const int last = s.busCount == 0 ? kMaxBuses - 1 : s.busCount - 1;
-  s.currentBus = clampInt(bus, 0, last);
-}
-
-int EthMaster_GetCanBusCount() { return state().busCount; }
-
-int EthMaster_GetBusBaudCode(int bus) {
-  return bus >= 0 && bus < kMaxBuses ? state().baudCodes[bus] : -1;
-}
-
-bool EthMaster_IsMasterAnswering() { return state().masterAnswered; }
-
-int EthMaster_BitRate() { return BitRate_FromCode(EthMaster_GetBusBaudCode(state().currentBus)); }
+const char* EthMaster_GetHostName() { return link().hostName(); }
+void EthMaster_SetHostName(const char* name) { link().setHostName(name); }
+int EthMaster_GetPort() { return link().port(); }
+void EthMaster_SetPort(int port) { link().setPort(port); }
+int EthMaster_GetCanBusNo() { return link().canBusNo(); }
+void EthMaster_SetCanBusNo(int bus) { link().setCanBusNo(bus); }
+int EthMaster_GetCanBusCount() { return link().canBusCount(); }
+int EthMaster_GetBusBaudCode(int bus) { return link().busBaudCode(bus); }
+bool EthMaster_IsMasterAnswering() { return link().masterAnswering(); }
+int EthMaster_BitRate() { return link().bitRate(); }
 
 // ---- hooks -------------------------------------------------------------------
 
 void EthMaster_SetPlcDialogHooks(void (*open)(), void (*close)()) {
-  state().plcOpen = open;
-  state().plcClose = close;
+  link().setPlcDialogHooks(open, close);
 }
 
-void EthMaster_SetIllegalLengthHook(void (*hook)()) { state().illegalLengthHook = hook; }
-
-void EthMaster_ResetForTest() {
-  EthMasterState& s = state();
-  s.socket.close();
-  s.input.clear();
-  s.illegalReported = false;
-  s.hostName[0] = '\0';
-  s.port = kDefaultPort;
-  s.currentBus = 0;
-  s.busCount = 0;
-  for (int& code : s.baudCodes) code = kUnansweredBaudCode;
-  s.masterAnswered = false;
-  s.plcOpen = s.plcClose = nullptr;
-  s.illegalLengthHook = nullptr;
-}
+void EthMaster_SetIllegalLengthHook(void (*hook)()) { link().setIllegalLengthHook(hook); }

@@ -6,27 +6,91 @@
 // text with SetInterfaceError.
 #pragma once
 
+#include <cstdint>
+
+#include "bus/EthFrame.h"
+#include "bus/Link.h"
 #include "core/CanMsg.h"
+#include "platform/Tcp.h"
 
-struct BusLink;
+// The link object; the program's one instance is a part of the session,
+// reached through the EthMaster_* functions below.
+class EthMasterLink : public Link {
+ public:
+  static constexpr int kDefaultPort = 1664;
+  static constexpr int kMaxBuses = 8;
+  static constexpr int kUnansweredBaudCode = 4;  // 125 kbit/s
 
-// ---- link operations (called by the interface layer) -----------------------
-// Connects to host:port and learns the master's buses.
+  ~EthMasterLink() override;
+
+  // Connects to host:port and learns the master's buses.
+  LinkResult open() override;
+  // Closes the PLC dialog, forgets that the master answered, closes the socket.
+  LinkResult close() override;
+  // Sends one frame on the current bus.
+  LinkResult send(const CanMsg& msg) override;
+  // Delivers at most one received frame of the current bus (or a control
+  // frame), never waits.
+  LinkResult receive(CanMsg& msg, bool& got) override;
+  // Drops the partly assembled frame and everything pending on the socket.
+  void reset() override;
+  int waitDescriptor() const override { return socket_.fd(); }
+  // Takes ETHERNET_HOSTNAME, ETHERNET_PORTNO and ETHERNET_CANBUSNO from the options.
+  void applySettings() override;
+  int bitRate() const override;
+  std::string describe() const override;
+
+  // Sends a control frame and waits about 0.9 s for the frame with the same
+  // identifier; true with the reply. Other frames that arrive meanwhile go to
+  // the interface layer as if it had received them itself.
+  bool request(const CanMsg& request, CanMsg& reply, LinkResult& failure);
+
+  const char* hostName() const { return hostName_; }
+  void setHostName(const char* name);
+  int port() const { return port_; }
+  void setPort(int port);
+  int canBusNo() const { return currentBus_; }
+  void setCanBusNo(int bus);
+  int canBusCount() const { return busCount_; }
+  int busBaudCode(int bus) const;
+  bool masterAnswering() const { return masterAnswered_; }
+
+  void setPlcDialogHooks(void (*open)(), void (*close)()) {
+    plcOpen_ = open;
+    plcClose_ = close;
+  }
+  void setIllegalLengthHook(void (*hook)()) { illegalLengthHook_ = hook; }
+
+ private:
+  void checkFrontLength();
+  int fillFrontFrame(int& readsLeft, LinkResult& failure);
+  int askMaster(uint32_t id, int fallback);
+
+  char hostName_[256] = "";
+  int port_ = kDefaultPort;
+  int currentBus_ = 0;
+  int busCount_ = 0;
+  int baudCodes_[kMaxBuses] = {4, 4, 4, 4, 4, 4, 4, 4};
+  bool masterAnswered_ = false;
+  TcpSocket socket_;
+  EthStreamBuffer input_;
+  bool illegalReported_ = false;  // the front frame's bad length was reported
+  void (*plcOpen_)() = nullptr;
+  void (*plcClose_)() = nullptr;
+  void (*illegalLengthHook_)() = nullptr;
+};
+
+// ---- link operations on the session's link ----------------------------------
 int EthMaster_Open();
-// Closes the PLC dialog, forgets that the master answered, closes the socket. Always 0.
+// Always 0.
 int EthMaster_Close();
-// Sends one frame on the current bus.
 int EthMaster_Send(const CanMsg& msg);
 // Delivers at most one received frame, never waits (got = 1 when delivered).
 int EthMaster_Receive(CanMsg& msg, int& got);
-// Drops the partly assembled frame and everything pending on the socket.
 void EthMaster_Flush();
 // The socket descriptor to wait on for input, -1 when not connected.
 int EthMaster_Descriptor();
-// Takes ETHERNET_HOSTNAME, ETHERNET_PORTNO and ETHERNET_CANBUSNO from the options.
 void EthMaster_ApplySettings();
-
-extern const BusLink kEthMasterLink;
 
 // ---- control frames ----------------------------------------------------------
 // Sends a control frame and waits about 0.9 s for the frame with the same
@@ -69,6 +133,3 @@ void EthMaster_SetPlcDialogHooks(void (*open)(), void (*close)());
 // The CAN logger's update-recording step, run when a frame with a length
 // nibble above 8 arrives.
 void EthMaster_SetIllegalLengthHook(void (*hook)());
-
-// Test support: closes the socket and restores the state at program start.
-void EthMaster_ResetForTest();

@@ -8,8 +8,8 @@
 #include "bus/BuiltInLinks.h"
 #include "bus/Link.h"
 #include "bus/Mailbox.h"
-#include "bus/SpinLock.h"
 #include "core/Options.h"
+#include "core/Session.h"
 #include "platform/Clock.h"
 #include "platform/Poll.h"
 
@@ -36,18 +36,42 @@ constexpr int kLinkTypes = 5;  // 1..4 used
 // the link cannot hold the GUI thread; the rest waits for the next pass.
 constexpr int kMaxFramesPerPoll = 4096;
 
-int g_type = kInterfaceNone;
-char g_error[1024] = "";
-SpinFlag g_linkLocks[kLinkTypes];
-ReplyMailboxes g_mailboxes;
-const BusLink* g_installed[kLinkTypes] = {};
-ReceivedFrameFn g_frameLogger = nullptr;
-std::string g_description;
+// Everything runs on the GUI thread and no link delivers frames from another
+// thread, so the layer needs no locks: a lock that can never contend would
+// only add the risk of a call from inside a link deadlocking on it.
+struct InterfaceLayer {
+  InterfaceLayer() {
+    // The built-in links are made first: they outlive the layer, which closes
+    // the active one when the session ends.
+    for (int type = 1; type < kLinkTypes; ++type) builtIn[type] = &BuiltInLink(type);
+  }
+  ~InterfaceLayer() {
+    if (Link* link = active()) link->close();
+  }
 
-const BusLink* linkFor(int type) {
-  if (type < 1 || type >= kLinkTypes) return nullptr;
-  return g_installed[type] ? g_installed[type] : BuiltInLink(type);
-}
+  Link* link(int t) const {
+    if (t < 1 || t >= kLinkTypes) return nullptr;
+    return installed[t] ? installed[t].get() : builtIn[t];
+  }
+  Link* active() const { return link(type); }
+  // Keeps a failed operation's text for GetInterfaceError; -1 on failure.
+  int check(const LinkResult& result) {
+    if (result.ok()) return 0;
+    error = result.text;
+    return -1;
+  }
+
+  int type = kInterfaceNone;
+  InterfaceState state = InterfaceState::Closed;
+  std::string error;
+  Link* builtIn[kLinkTypes] = {};
+  std::unique_ptr<Link> installed[kLinkTypes];
+  ReplyMailboxes mailboxes;
+  ReceivedFrameFn frameLogger = nullptr;
+  std::string description;
+};
+
+InterfaceLayer& layer() { return Session_Part<InterfaceLayer>(); }
 
 int rowOfType(int type) {
   for (int row = 0; row < kRowCount; ++row)
@@ -63,17 +87,18 @@ int nodeOf(uint32_t id, int base) {
   return node >= 0 && node < ReplyMailboxes::kNodes ? int(node) : -1;
 }
 
-void deliver(const CanMsg& msg, int base) {
-  if (g_frameLogger) g_frameLogger(msg);
+void deliver(InterfaceLayer& l, const CanMsg& msg, int base) {
+  if (l.frameLogger) l.frameLogger(msg);
   const int node = nodeOf(msg.id, base);
-  if (node >= 0) g_mailboxes.store(node, msg);
+  if (node >= 0) l.mailboxes.store(node, msg);
 }
 
 // One PollReceive pass; drained is false when the pass stopped at its frame
 // limit with input possibly still buffered in the link.
 int drainLink(bool& drained) {
   drained = true;
-  const BusLink* link = linkFor(g_type);
+  InterfaceLayer& l = layer();
+  Link* link = l.active();
   if (!link) {
     SetInterfaceError("No interface active");
     return -1;
@@ -81,15 +106,10 @@ int drainLink(bool& drained) {
   const int base = Option_GetInt("VORN_PROT_BASE_ID");
   for (int taken = 0; taken < kMaxFramesPerPoll; ++taken) {
     CanMsg msg{};
-    int got = 0;
-    int result;
-    {
-      SpinGuard guard(g_linkLocks[g_type]);
-      result = link->receive(msg, got);
-    }
-    if (result != 0) return -1;
+    bool got = false;
+    if (l.check(link->receive(msg, got)) != 0) return -1;
     if (!got) return 0;
-    deliver(msg, base);
+    deliver(l, msg, base);
   }
   drained = false;
   return 0;
@@ -98,8 +118,8 @@ int drainLink(bool& drained) {
 // Waits, without spinning, until the active link may have input or the clock
 // reaches untilMs.
 void waitForInput(int64_t untilMs) {
-  const BusLink* link = linkFor(g_type);
-  const int fd = link && link->waitDescriptor ? link->waitDescriptor() : -1;
+  Link* link = layer().active();
+  const int fd = link ? link->waitDescriptor() : -1;
   if (fd >= 0 && Poll_WaitReadableUntil(fd, untilMs) >= 0) return;
   // No descriptor to wait on: look again in a millisecond.
   const int64_t left = untilMs - Clock_NowMs();
@@ -134,10 +154,12 @@ char InterfaceTable_BusLetter(int row) {
 }
 
 bool InterfaceTable_IsActive(int row) {
-  return row >= 0 && row < kRowCount && kRows[row].type == g_type;
+  return row >= 0 && row < kRowCount && kRows[row].type == layer().type;
 }
 
 // ---- the active interface --------------------------------------------------
+
+InterfaceState GetInterfaceState() { return layer().state; }
 
 int OpenInterface(const char* name) {
   if (!name || !*name) name = "None";
@@ -147,40 +169,48 @@ int OpenInterface(const char* name) {
     SetInterfaceError("Unknown interface '%s'", name);
     return -1;
   }
+  InterfaceLayer& l = layer();
   const int type = kRows[row].type;
-  if (type == g_type) return 0;
-  if (g_type != kInterfaceNone && CloseInterface() != 0) return -1;
+  if (type == l.type) return 0;
+  if (l.type != kInterfaceNone && CloseInterface() != 0) return -1;
   ResetReceive();
   if (type == kInterfaceNone) return 0;
 
-  const BusLink* link = linkFor(type);
+  Link* link = l.link(type);
   if (!link) {
     SetInterfaceError("Unknown interface type %d\nin OpenInterface()", type);
+    l.state = InterfaceState::Failed;
     return -1;
   }
-  if (link->open() != 0) return -1;
-  g_type = type;
+  if (l.check(link->open()) != 0) {
+    l.state = InterfaceState::Failed;
+    return -1;
+  }
+  l.type = type;
+  l.state = InterfaceState::Open;
   if (Option_GetInt("AUTO_INTERF_SET")) presetOptionsFor(type);
   return 0;
 }
 
 int CloseInterface() {
-  if (g_type != kInterfaceNone) {
-    const BusLink* link = linkFor(g_type);
-    if (link && link->close() != 0) return -1;
-    g_type = kInterfaceNone;
+  InterfaceLayer& l = layer();
+  if (l.type != kInterfaceNone) {
+    Link* link = l.active();
+    if (link && l.check(link->close()) != 0) return -1;
+    l.type = kInterfaceNone;
+    l.state = InterfaceState::Closed;
   }
   ResetReceive();
   return 0;
 }
 
-int GetInterfaceType() { return g_type; }
+int GetInterfaceType() { return layer().type; }
 
-bool InterfaceActive() { return g_type != kInterfaceNone; }
+bool InterfaceActive() { return layer().type != kInterfaceNone; }
 
-const char* GetInterfaceName() { return kRows[rowOfType(g_type)].name; }
+const char* GetInterfaceName() { return kRows[rowOfType(layer().type)].name; }
 
-char GetBusLetter() { return kRows[rowOfType(g_type)].busLetter; }
+char GetBusLetter() { return kRows[rowOfType(layer().type)].busLetter; }
 
 const char* BusName(char letter) {
   switch (letter) {
@@ -192,24 +222,22 @@ const char* BusName(char letter) {
 }
 
 void ApplyLinkSettings() {
-  for (int type = 1; type < kLinkTypes; ++type) {
-    const BusLink* link = linkFor(type);
-    if (link && link->applySettings) link->applySettings();
-  }
-  g_mailboxes.releaseLocks();
+  InterfaceLayer& l = layer();
+  for (int type = 1; type < kLinkTypes; ++type)
+    if (Link* link = l.link(type)) link->applySettings();
   ResetReceive();
 }
 
 // ---- frames ----------------------------------------------------------------
 
 int SendCanMsg(const CanMsg& msg) {
-  const BusLink* link = linkFor(g_type);
+  InterfaceLayer& l = layer();
+  Link* link = l.active();
   if (!link) {
     SetInterfaceError("No interface active");
     return -1;
   }
-  SpinGuard guard(g_linkLocks[g_type]);
-  return link->send(msg) == 0 ? 0 : -1;
+  return l.check(link->send(msg));
 }
 
 int PollReceive() {
@@ -220,23 +248,20 @@ int PollReceive() {
 int FetchReply(uint32_t id, int command, CanMsg& out) {
   const int node = nodeOf(id, Option_GetInt("VORN_PROT_BASE_ID"));
   if (node < 0) return 0;
-  return g_mailboxes.fetch(node, command, out) ? 1 : 0;
+  return layer().mailboxes.fetch(node, command, out) ? 1 : 0;
 }
 
 void FlushReplies(uint32_t id, int command) {
   const int node = nodeOf(id, Option_GetInt("VORN_PROT_BASE_ID"));
   if (node < 0) return;
   PollReceive();  // nothing already received may escape the flush
-  g_mailboxes.flush(node, command < 0 ? -1 : command);
+  layer().mailboxes.flush(node, command < 0 ? -1 : command);
 }
 
 void ResetReceive() {
-  const BusLink* link = linkFor(g_type);
-  if (link) {
-    SpinGuard guard(g_linkLocks[g_type]);
-    link->reset();
-  }
-  g_mailboxes.clear();
+  InterfaceLayer& l = layer();
+  if (Link* link = l.active()) link->reset();
+  l.mailboxes.clear();
 }
 
 int RequestReply(uint32_t id, int command, CanMsg& msg) {
@@ -260,54 +285,48 @@ int RequestReply(uint32_t id, int command, CanMsg& msg) {
 
 void SetInterfaceError(const char* format, ...) {
   // Formatted aside first: the arguments may point into the current text.
-  char text[sizeof(g_error)];
+  // The text is kept to 1023 characters, as the layer always has.
+  char text[1024];
   va_list args;
   va_start(args, format);
   std::vsnprintf(text, sizeof(text), format, args);
   va_end(args);
-  std::memcpy(g_error, text, sizeof(g_error));
+  layer().error = text;
 }
 
-const char* GetInterfaceError() { return g_error; }
+const char* GetInterfaceError() { return layer().error.c_str(); }
 
 int GetCanBitrate() {
-  const BusLink* link = linkFor(g_type);
-  return link && link->bitRate ? link->bitRate() : 0;
+  Link* link = layer().active();
+  return link ? link->bitRate() : 0;
 }
 
 const char* GetInterfaceDescription() {
-  g_description.clear();
-  const BusLink* link = linkFor(g_type);
-  if (link && link->describe) link->describe(g_description);
-  return g_description.c_str();
+  InterfaceLayer& l = layer();
+  Link* link = l.active();
+  l.description = link ? link->describe() : std::string();
+  return l.description.c_str();
 }
 
 // ---- the CAN logger --------------------------------------------------------
 
-void Interface_SetFrameLogger(ReceivedFrameFn fn) { g_frameLogger = fn; }
+void Interface_SetFrameLogger(ReceivedFrameFn fn) { layer().frameLogger = fn; }
 
-bool Interface_LoggerRecording() { return g_frameLogger != nullptr; }
+bool Interface_LoggerRecording() { return layer().frameLogger != nullptr; }
 
 void Interface_DeliverFrame(const CanMsg& msg) {
-  deliver(msg, Option_GetInt("VORN_PROT_BASE_ID"));
+  deliver(layer(), msg, Option_GetInt("VORN_PROT_BASE_ID"));
 }
 
-// ---- links and tests -------------------------------------------------------
+// ---- links -------------------------------------------------------------------
 
-void Interface_InstallLink(int type, const BusLink* link) {
-  if (type >= 1 && type < kLinkTypes) g_installed[type] = link;
+Link* Interface_Link(int type) { return layer().link(type); }
+
+void Interface_InstallLink(int type, std::unique_ptr<Link> link) {
+  InterfaceLayer& l = layer();
+  if (type < 1 || type >= kLinkTypes) return;
+  if (l.type == type) CloseInterface();
+  l.installed[type] = std::move(link);
 }
 
-void Interface_ResetForTest() {
-  if (const BusLink* link = linkFor(g_type)) link->close();
-  g_type = kInterfaceNone;
-  for (auto& installed : g_installed) installed = nullptr;
-  for (auto& lock : g_linkLocks) lock.release();
-  g_mailboxes.releaseLocks();
-  g_mailboxes.clear();
-  g_frameLogger = nullptr;
-  g_error[0] = '\0';
-  g_description.clear();
-}
-
-int Interface_StoredFrames(int node) { return g_mailboxes.count(node); }
+int Interface_StoredFrames(int node) { return layer().mailboxes.count(node); }

@@ -3,12 +3,15 @@
 // into per-node reply mailboxes (and to the CAN logger while it records) and
 // offers the blocking request/reply on which the module protocol rests.
 // Results: 0 ok, -1 failed with a text for GetInterfaceError. The layer never
-// shows anything itself.
+// shows anything itself. Its state is a part of the current session; these
+// functions work on it.
 #pragma once
+
+#include <memory>
 
 #include "core/CanMsg.h"
 
-struct BusLink;
+class Link;
 
 // Interface types, as in the interface table.
 enum : int {
@@ -28,6 +31,12 @@ char InterfaceTable_BusLetter(int row);
 bool InterfaceTable_IsActive(int row);     // the row of the active interface
 
 // ---- the active interface --------------------------------------------------
+// Closed: no interface (at start, or after a close); Open: the interface of
+// GetInterfaceType() is open; Failed: the last open failed (no interface is
+// active and GetInterfaceError() says why).
+enum class InterfaceState { Closed, Open, Failed };
+InterfaceState GetInterfaceState();
+
 // An empty name (or nullptr) means "None". Selecting the active one does nothing.
 int OpenInterface(const char* name);
 int CloseInterface();
@@ -37,8 +46,7 @@ const char* GetInterfaceName();  // "None" when none is active
 char GetBusLetter();
 const char* BusName(char letter);  // "CAN", "LIN", "Modbus" or "?Bus"
 
-// Hands the options' link settings to the links, frees the mailbox locks and
-// clears all received input.
+// Hands the options' link settings to the links and clears all received input.
 void ApplyLinkSettings();
 
 // ---- frames ----------------------------------------------------------------
@@ -75,11 +83,12 @@ bool Interface_LoggerRecording();
 // control requests): logged and stored like any other.
 void Interface_DeliverFrame(const CanMsg& msg);
 
-// ---- links and tests -------------------------------------------------------
-// Replaces the link behind an interface type (nullptr restores the built-in one).
-void Interface_InstallLink(int type, const BusLink* link);
-// Back to the state at program start: link closed, no interface, empty
-// mailboxes, built-in links, no logger, no error text.
-void Interface_ResetForTest();
+// ---- links -------------------------------------------------------------------
+// The link behind an interface type (types 1..4), or nullptr.
+Link* Interface_Link(int type);
+// Replaces the link behind an interface type (a fake adapter in tests, say);
+// nullptr restores the built-in one. The layer owns the link; an interface
+// that is open on the old link is closed first.
+void Interface_InstallLink(int type, std::unique_ptr<Link> link);
 // Frames stored for a node (diagnostics and tests).
 int Interface_StoredFrames(int node);

@@ -1,35 +1,60 @@
-// A link moves CanMsg frames to and from one adapter. The interface layer keeps
-// one link per interface type and calls it only while that interface is active
-// (open and close excepted). Results are 0 for success, anything else failure;
-// a failing link leaves its text with SetInterfaceError.
+// A link moves CanMsg frames to and from one adapter. The interface layer owns
+// one link object per interface type and calls it only while that interface
+// is active (open, close and applySettings excepted). Every operation that can
+// fail answers with a LinkResult: code 0 for success, else the failure and
+// the text the user is shown after "Interface error:\n".
 #pragma once
 
 #include <string>
 
-struct CanMsg;
+#include "core/CanMsg.h"
 
-struct BusLink {
+struct LinkResult {
+  int code = 0;      // 0 = success
+  std::string text;  // why it failed; empty on success
+
+  bool ok() const { return code == 0; }
+  static LinkResult Ok() { return {}; }
+  // printf-style failure text; code -1.
+  static LinkResult Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+};
+
+class Link {
+ public:
+  virtual ~Link() = default;
+
   // Connects the adapter with its current settings.
-  int (*open)();
-  int (*close)();
+  virtual LinkResult open() = 0;
+  virtual LinkResult close() = 0;
   // Transmits one frame (len 0..8).
-  int (*send)(const CanMsg& msg);
-  // Never waits: delivers at most one pending frame with got = 1, or got = 0.
-  // When it reports got = 0 no complete frame may remain buffered inside the
-  // link, so that waiting on the descriptor below cannot miss one.
-  int (*receive)(CanMsg& msg, int& got);
+  virtual LinkResult send(const CanMsg& msg) = 0;
+  // Never waits: delivers at most one pending frame with got = true, or
+  // got = false. When it reports got = false no complete frame may remain
+  // buffered inside the link, so that waiting on waitDescriptor() cannot miss one.
+  virtual LinkResult receive(CanMsg& msg, bool& got) = 0;
   // Drops pending received input.
-  void (*reset)();
-  // A descriptor that turns readable when input arrives (-1: none). Blocking
-  // requests wait on it instead of spinning. May be null.
-  int (*waitDescriptor)() = nullptr;
-  // Takes the link's settings from the options. May be null.
-  void (*applySettings)() = nullptr;
-  // Bit rate of the bus in bit/s. May be null (0).
-  int (*bitRate)() = nullptr;
-  // One line for the main window. May be null (empty).
-  void (*describe)(std::string& out) = nullptr;
+  virtual void reset() = 0;
+
+  // A descriptor that turns readable when input arrives (-1: none; the
+  // layer then looks again every millisecond). Blocking requests wait on it.
+  virtual int waitDescriptor() const { return -1; }
+  // Takes the link's settings from the options.
+  virtual void applySettings() {}
+  // Bit rate (CAN) or baud rate (serial) in bit/s, 0 when unknown.
+  virtual int bitRate() const { return 0; }
+  // One line for the main window ("" for none).
+  virtual std::string describe() const { return {}; }
 };
 
 // The LIN adapter: every operation succeeds and no frame ever arrives.
-extern const BusLink kEmptyLink;
+class EmptyLink : public Link {
+ public:
+  LinkResult open() override { return {}; }
+  LinkResult close() override { return {}; }
+  LinkResult send(const CanMsg&) override { return {}; }
+  LinkResult receive(CanMsg&, bool& got) override {
+    got = false;
+    return {};
+  }
+  void reset() override {}
+};

@@ -3,7 +3,6 @@
 void ReplyMailboxes::store(int node, const CanMsg& msg) {
   if (!valid(node)) return;
   Node& n = nodes_[node];
-  SpinGuard guard(n.lock);
   Slot* target = &n.slots[0];
   for (Slot& s : n.slots) {
     if (s.seq < target->seq) target = &s;
@@ -21,7 +20,6 @@ void ReplyMailboxes::store(int node, const CanMsg& msg) {
 bool ReplyMailboxes::fetch(int node, int command, CanMsg& out) {
   if (!valid(node)) return false;
   Node& n = nodes_[node];
-  SpinGuard guard(n.lock);
   for (Slot& s : n.slots) {
     if (s.seq == 0 || int(s.msg.data[0]) != command) continue;
     out.id = s.msg.id;
@@ -37,7 +35,6 @@ bool ReplyMailboxes::fetch(int node, int command, CanMsg& out) {
 void ReplyMailboxes::flush(int node, int command) {
   if (!valid(node)) return;
   Node& n = nodes_[node];
-  SpinGuard guard(n.lock);
   for (Slot& s : n.slots) {
     if (command < 0 || int(s.msg.data[0]) == command) s.seq = 0;
   }
@@ -48,14 +45,9 @@ void ReplyMailboxes::clear() {
   for (int i = 0; i < kNodes; ++i) flush(i, -1);
 }
 
-void ReplyMailboxes::releaseLocks() {
-  for (Node& n : nodes_) n.lock.release();
-}
-
-int ReplyMailboxes::count(int node) {
+int ReplyMailboxes::count(int node) const {
   if (!valid(node)) return 0;
-  Node& n = nodes_[node];
-  SpinGuard guard(n.lock);
+  const Node& n = nodes_[node];
   int c = 0;
   for (const Slot& s : n.slots) c += s.seq != 0;
   return c;

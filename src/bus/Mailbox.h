@@ -5,7 +5,6 @@
 
 #include <cstdint>
 
-#include "bus/SpinLock.h"
 #include "core/CanMsg.h"
 
 class ReplyMailboxes {
@@ -23,11 +22,8 @@ class ReplyMailboxes {
   void flush(int node, int command);
   // Empties every mailbox.
   void clear();
-  // Frees every node lock (a lock left taken would block the node for good).
-  void releaseLocks();
-
   // Frames stored for the node (for tests and diagnostics).
-  int count(int node);
+  int count(int node) const;
 
  private:
   struct Slot {
@@ -37,7 +33,6 @@ class ReplyMailboxes {
   struct Node {
     Slot slots[kSlots];
     uint64_t counter = 0;
-    SpinFlag lock;
   };
   static bool valid(int node) { return node >= 0 && node < kNodes; }
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "calib/CalibData.h"
-#include "calib/CalibDataRequest.h"
+#include "io/CalibPoints.h"
+#include "io/CalibPointRequest.h"
 #include "core/ErrorReport.h"
 #include "core/Options.h"
 #include "core/TextFormat.h"

@@ -20,7 +20,10 @@
 #include <cstdio>
 #include <string>
 
-#include "calib/CalibValue.h"
+#include "io/CalibValue.h"
+
+struct ChanInfo;
+struct ModuleRec;
 
 // Longest line the loader looks at; the rest of a longer line is ignored.
 constexpr int CALIB_FILE_MAX_LINE = 1023;
@@ -60,3 +63,19 @@ bool CalibFile_IsEmptyField(const std::string& field);
 // The number at the start of a value field as single precision. False when
 // there is none or it is not finite.
 bool CalibFile_ReadValue(const std::string& field, float& value);
+
+// Results of CalibData_SaveFile.
+constexpr int CALIB_SAVE_DONE = 0;       // also after a reported transmission failure
+constexpr int CALIB_SAVE_CANCELLED = 1;  // in the file dialog
+constexpr int CALIB_SAVE_NO_FILE = 2;    // the file could not be written (reported)
+// Saves the factory points of every configuration of every channel to a file
+// the user chooses (remembered in CALIB_LOADSAVE_FILE).
+int CalibData_SaveFile(const ModuleRec& module, const ChanInfo& channels, bool outputs);
+
+// Results of CalibData_LoadFile.
+constexpr int CALIB_LOAD_DONE = 0;       // errors, if any, have been reported
+constexpr int CALIB_LOAD_CANCELLED = 1;  // in the file dialog
+constexpr int CALIB_LOAD_DECLINED = 2;   // the user did not agree to overwrite
+constexpr int CALIB_LOAD_NO_FILE = 3;    // the file could not be opened (reported)
+// Loads a calibration data file chosen by the user into the module's factory points.
+int CalibData_LoadFile(const ModuleRec& module, const ChanInfo& channels, bool outputs);

@@ -6,6 +6,7 @@
 
 #include "core/CanMsg.h"
 #include "core/DateText.h"
+#include "core/Session.h"
 #include "core/TextFormat.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
@@ -23,12 +24,10 @@ struct LogState {
   int64_t previousMs = 0;
   bool timeStamps = false;
   bool firstOpen = true;
+  std::string frameText;  // FormatCanMsg's shared buffer
 };
 
-LogState& state() {
-  static LogState s;
-  return s;
-}
+LogState& state() { return Session_Part<LogState>(); }
 
 // Appends (or, the first time, truncates and writes) one line. A file that
 // cannot be opened loses the line: the log never reports anything.
@@ -91,11 +90,10 @@ void DebugLog(const char* format, ...) {
 }
 
 const char* FormatCanMsg(const CanMsg& msg) {
-  static std::string buffer;
+  std::string& buffer = state().frameText;
   buffer = Text_Format("[%03X]#%u", unsigned(msg.id), unsigned(msg.len));
   const uint32_t count = msg.len < 8 ? msg.len : 8;
   for (uint32_t i = 0; i < count; ++i) buffer += Text_Format("[%02x]", unsigned(msg.data[i]));
   return buffer.c_str();
 }
 
-void DebugLog_ResetForTest() { state() = LogState(); }

@@ -21,5 +21,3 @@ void DebugLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // the next call.
 const char* FormatCanMsg(const CanMsg& msg);
 
-// Test support: back to the state at program start (closed, first open pending).
-void DebugLog_ResetForTest();

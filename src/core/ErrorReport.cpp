@@ -5,6 +5,7 @@
 
 #include "core/DebugLog.h"
 #include "core/Options.h"
+#include "core/Session.h"
 #include "core/TextFormat.h"
 #include "platform/Paths.h"
 #include "ui/Ui.h"
@@ -19,19 +20,12 @@ struct ShellFlags {
   bool scanRunning = false;
   bool busy = false;
   std::string statusText;
+  UiTimer statusTimer{[] { ClearStatusText(); }};  // clears the status bar
 };
 
-ShellFlags& flags() {
-  static ShellFlags f;
-  return f;
-}
+ShellFlags& flags() { return Session_Part<ShellFlags>(); }
 
-// The status bar's clearing timer. Never destroyed: stopping a timer at exit
-// would call into a UI backend that may already be gone.
-UiTimer& statusTimer() {
-  static UiTimer* timer = new UiTimer([] { ClearStatusText(); });
-  return *timer;
-}
+UiTimer& statusTimer() { return flags().statusTimer; }
 
 // An empty text clears the bar and stops the timer; any other (re)starts it.
 void applyStatus(bool clear, std::string text) {
@@ -128,14 +122,9 @@ void FactoryMode_DecideAtStart() {
   f.factoryMode = FactoryMode_AccessFileGrants(FactoryMode_AccessFilePath());
 }
 
-void FactoryMode_SetForTest(bool on) {
+void FactoryMode_Set(bool on) {
   flags().factoryDecided = true;
   flags().factoryMode = on;
-}
-
-void FactoryMode_ResetForTest() {
-  flags().factoryDecided = false;
-  flags().factoryMode = false;
 }
 
 bool ScanRunning() { return flags().scanRunning; }
@@ -143,9 +132,3 @@ void SetScanRunning(bool running) { flags().scanRunning = running; }
 bool Busy() { return flags().busy; }
 void SetBusy(bool busy) { flags().busy = busy; }
 
-void ErrorReport_ResetForTest() {
-  statusTimer().stop();
-  flags().statusText.clear();
-  flags().scanRunning = false;
-  flags().busy = false;
-}

@@ -26,10 +26,9 @@ void FactoryMode_DecideAtStart();
 bool FactoryMode_AccessFileGrants(const std::string& path);
 // "<home>/<program base name>.access"
 std::string FactoryMode_AccessFilePath();
-// Test support: SetForTest fixes the mode; ResetForTest makes it undecided
-// (off) so that FactoryMode_DecideAtStart decides again.
-void FactoryMode_SetForTest(bool on);
-void FactoryMode_ResetForTest();
+// Fixes the mode for this session instead of deciding it from the access
+// file (the tests use it; the program decides at start).
+void FactoryMode_Set(bool on);
 
 // Program-wide flags read by UpdateControls and the dialogs.
 bool ScanRunning();
@@ -37,5 +36,3 @@ void SetScanRunning(bool running);
 bool Busy();
 void SetBusy(bool busy);
 
-// Test support: status text cleared, its timer stopped, both flags clear.
-void ErrorReport_ResetForTest();

@@ -33,6 +33,6 @@ void Option_Report(const char* format, ...) __attribute__((format(printf, 1, 2))
 // The row whose name equals key ignoring ASCII case, or nullptr.
 OptionSlot* Option_FindNoCase(const std::string& key);
 
-// Test support: initialises the live table from other definitions (replacing
-// the program's table until Option_ResetForTest).
-int Option_InitFromDefinitionsForTest(const OptionDef* defs, OptionReportFn report);
+// Initialises the session's table from other definitions instead of the
+// program's (the option code's own tests use small tables).
+int Option_InitFromDefinitions(const OptionDef* defs, OptionReportFn report);

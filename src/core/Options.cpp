@@ -6,6 +6,7 @@
 
 #include "core/NumberText.h"
 #include "core/OptionStore.h"
+#include "core/Session.h"
 #include "core/TextFormat.h"
 #include "core/WideText.h"
 
@@ -19,10 +20,7 @@ struct OptionState {
   std::wstring wideBuffer;  // shared result of Option_GetWString
 };
 
-OptionState& state() {
-  static OptionState s;
-  return s;
-}
+OptionState& state() { return Session_Part<OptionState>(); }
 
 char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
@@ -155,28 +153,9 @@ int Option_Init(OptionReportFn report) {
   return initFrom(OptionTable_Definitions());
 }
 
-int Option_InitFromDefinitionsForTest(const OptionDef* defs, OptionReportFn report) {
+int Option_InitFromDefinitions(const OptionDef* defs, OptionReportFn report) {
   state().report = report;
   return initFrom(defs);
-}
-
-void Option_ResetForTest() {
-  OptionState& s = state();
-  s.report = nullptr;
-  if (!s.initialised) return;
-  if (s.defs != OptionTable_Definitions() || s.slots.size() == 0) {
-    initFrom(OptionTable_Definitions());
-    return;
-  }
-  // Back to the defaults in the same buffers.
-  for (OptionSlot& slot : s.slots) {
-    const char* text = slot.def->defaultText ? slot.def->defaultText : "";
-    if (slot.text.empty()) {
-      slot.assignNumber(text);
-    } else {
-      slot.assignText(text, std::strlen(text));
-    }
-  }
 }
 
 int Option_GetInt(const char* name) {

@@ -32,6 +32,3 @@ int Option_LoadIni(const char* path, int verbosity);
 int Option_SaveIni(const char* path);
 // "<home>/<program base name>.ini"
 std::string Option_IniPath();
-
-// Test support: puts every option back to its default and drops the callback.
-void Option_ResetForTest();

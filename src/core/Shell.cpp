@@ -4,14 +4,16 @@
 
 #include "core/ErrorReport.h"
 #include "core/Options.h"
+#include "core/Session.h"
 #include "core/WideText.h"
 #include "platform/Paths.h"
 
 namespace {
-std::function<void()>& updateHook() {
-  static std::function<void()> hook;
-  return hook;
-}
+struct ShellHooks {
+  std::function<void()> updateControls;
+};
+
+std::function<void()>& updateHook() { return Session_Part<ShellHooks>().updateControls; }
 }  // namespace
 
 void UpdateControls() {

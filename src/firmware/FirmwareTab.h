@@ -7,7 +7,7 @@
 #include <string>
 
 #include "firmware/FwTabFields.h"
-#include "module/TabDialog.h"
+#include "ui/TabDialog.h"
 #include "ui/Ui.h"
 
 class QLabel;

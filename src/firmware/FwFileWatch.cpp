@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "core/Session.h"
+
 namespace {
 
 struct FileState {
@@ -19,7 +21,6 @@ struct Watch {
   bool arm = false;
 };
 
-Watch g;
 
 FileState Take(const std::string& fileName) {
   FileState s;
@@ -31,9 +32,12 @@ FileState Take(const std::string& fileName) {
   return s;
 }
 
+Watch& watch() { return Session_Part<Watch>(); }
+
 }  // namespace
 
 bool FwFileWatch_Check(const std::string& fileName) {
+  Watch& g = watch();
   if (fileName.empty()) {
     g.reference = FileState{};
     g.countdown = 0;
@@ -55,6 +59,4 @@ bool FwFileWatch_Check(const std::string& fileName) {
   return false;
 }
 
-void FwFileWatch_Arm() { g.arm = true; }
-
-void FwFileWatch_ResetForTest() { g = Watch{}; }
+void FwFileWatch_Arm() { watch().arm = true; }

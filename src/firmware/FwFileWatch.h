@@ -11,4 +11,3 @@
 bool FwFileWatch_Check(const std::string& fileName);
 // The next call takes the file as it then is as the reference, without counting.
 void FwFileWatch_Arm();
-void FwFileWatch_ResetForTest();

@@ -8,6 +8,7 @@
 
 #include "core/ErrorReport.h"
 #include "core/Options.h"
+#include "core/Session.h"
 #include "core/Shell.h"
 #include "core/TextFormat.h"
 #include "core/WideText.h"
@@ -39,16 +40,18 @@ struct Engine {
   int32_t sent = 0;
   int32_t total = 0;
   std::string message;
+
+  ~Engine() { HexFile_Free(image); }
 };
 
-Engine g;
+Engine& engine() { return Session_Part<Engine>(); }
 
-HexSegment* Current() { return g.link ? *g.link : nullptr; }
+HexSegment* Current() { return engine().link ? *engine().link : nullptr; }
 
 void FreeImage() {
-  HexFile_Free(g.image);
-  g.image = nullptr;
-  g.link = nullptr;
+  HexFile_Free(engine().image);
+  engine().image = nullptr;
+  engine().link = nullptr;
 }
 
 // Sets the failure text; the next step frees the image and reports -1.
@@ -56,26 +59,26 @@ void Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Fail(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  g.message = Text_FormatV(format, args);
+  engine().message = Text_FormatV(format, args);
   va_end(args);
-  g.state = FWUPLOAD_FAILED;
+  engine().state = FWUPLOAD_FAILED;
 }
 
 bool Synchronous() { return Option_GetInt("PROGRAM_SEND_SYNC") != 0; }
 
 bool Request(CanMsg& msg, int len, int command, std::initializer_list<int> params = {}) {
-  return VornProt_RequestMessage(msg, g.node, len, command, params) == 1;
+  return VornProt_RequestMessage(msg, engine().node, len, command, params) == 1;
 }
 
 // The synchronous form waits for the acknowledgement, the asynchronous one does not.
 bool Transmit(int len, int asyncCommand, int syncCommand, std::initializer_list<int> params) {
   CanMsg msg;
   if (Synchronous()) return Request(msg, len, syncCommand, params);
-  return VornProt_SendMessage(msg, g.node, len, asyncCommand, params) == 0;
+  return VornProt_SendMessage(msg, engine().node, len, asyncCommand, params) == 0;
 }
 
 bool StartBlockTransfer(uint32_t byteAddress) {
-  const uint32_t a = FwUploadCpu_BlockAddress(*g.cpu, byteAddress);
+  const uint32_t a = FwUploadCpu_BlockAddress(*engine().cpu, byteAddress);
   return Transmit(8, VORN_CMD_BLOCK_START, VORN_CMD_BLOCK_START_ACK,
                   {Wire::VORN_MEMORY_FLASH, 0, 0, int(a >> 24 & 0xFF), int(a >> 16 & 0xFF),
                    int(a >> 8 & 0xFF), int(a & 0xFF)});
@@ -83,8 +86,8 @@ bool StartBlockTransfer(uint32_t byteAddress) {
 
 // Takes n bytes of the current segment into the transfer count and sum.
 void Account(const uint8_t* bytes, int n) {
-  g.transferCount += uint32_t(n);
-  for (int i = 0; i < n; ++i) g.transferSum += bytes[i];
+  engine().transferCount += uint32_t(n);
+  for (int i = 0; i < n; ++i) engine().transferSum += bytes[i];
 }
 
 // Fails the upload with the module's own error text when its reply carries one.
@@ -98,22 +101,22 @@ bool ModuleRefused(const CanMsg& reply, int errorNumber) {
 // Check mode 11: ones' complement of the sum; any other: the byte count.
 bool CheckValueMatches(const CanMsg& reply) {
   const unsigned value = (reply.data[6] & 0xFF) << 8 | (reply.data[7] & 0xFF);
-  if ((reply.data[5] & 0xFF) == Wire::VORN_CHECK_MODE_SUM) return value == (~g.transferSum & 0xFFFF);
-  return value == (g.transferCount & 0xFFFF);
+  if ((reply.data[5] & 0xFF) == Wire::VORN_CHECK_MODE_SUM) return value == (~engine().transferSum & 0xFFFF);
+  return value == (engine().transferCount & 0xFFFF);
 }
 
 // ---- state 0 ----------------------------------------------------------------------
 
 int32_t TotalBelowLimit() {
   int64_t total = 0;
-  for (const HexSegment* s = g.image; s; s = s->next)
-    if (s->address < g.cpu->addressLimit) total += s->length + int64_t(s->address % uint32_t(g.cpu->blockSize));
+  for (const HexSegment* s = engine().image; s; s = s->next)
+    if (s->address < engine().cpu->addressLimit) total += s->length + int64_t(s->address % uint32_t(engine().cpu->blockSize));
   return total > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max() : int32_t(total);
 }
 
 void StepStart(ModuleRec& rec, const std::string& fileName) {
   FreeImage();
-  if (HexFile_Read(&g.image, fileName) != HEXERR_NONE) {
+  if (HexFile_Read(&engine().image, fileName) != HEXERR_NONE) {
     FreeImage();
     Fail("Hex file read error:\n%s", HexFile_GetErrorText());
     return;
@@ -122,8 +125,8 @@ void StepStart(ModuleRec& rec, const std::string& fileName) {
     Fail("Cannot determine module CPU type");
     return;
   }
-  g.cpu = FwUploadCpu_Find(int(rec.info6));
-  if (!g.cpu) {
+  engine().cpu = FwUploadCpu_Find(int(rec.info6));
+  if (!engine().cpu) {
     Fail("Unsupported CPU %s", VornProt_CpuName(int(rec.info6)));
     return;
   }
@@ -131,7 +134,7 @@ void StepStart(ModuleRec& rec, const std::string& fileName) {
   // firmware that was never written: refuse it before the module is touched.
   const int32_t total = TotalBelowLimit();
   if (total == 0) {
-    Fail("Hex file holds no data below address 0x%X", unsigned(g.cpu->addressLimit));
+    Fail("Hex file holds no data below address 0x%X", unsigned(engine().cpu->addressLimit));
     return;
   }
   rec.infoValid = 0;  // the module is about to change
@@ -140,10 +143,10 @@ void StepStart(ModuleRec& rec, const std::string& fileName) {
     Fail("Cannot invalidate module firmware status");
     return;
   }
-  g.total = total;
-  g.sent = 0;
-  g.link = &g.image;
-  g.state = FWUPLOAD_BLOCK_INIT;
+  engine().total = total;
+  engine().sent = 0;
+  engine().link = &engine().image;
+  engine().state = FWUPLOAD_BLOCK_INIT;
 }
 
 // ---- state 10 ---------------------------------------------------------------------
@@ -161,7 +164,7 @@ bool ReadBack(int32_t count, std::vector<uint8_t>& out) {
 // Lets the segment start on a flash block: the bytes between the block start
 // and the segment come from the module itself, so the block keeps them.
 bool AlignSegment(HexSegment* segment) {
-  const int32_t pad = int32_t(segment->address % uint32_t(g.cpu->blockSize));
+  const int32_t pad = int32_t(segment->address % uint32_t(engine().cpu->blockSize));
   if (pad == 0) return true;
   const uint32_t blockStart = segment->address - uint32_t(pad);
   std::vector<uint8_t> bytes;
@@ -173,19 +176,19 @@ bool AlignSegment(HexSegment* segment) {
   padded->next = segment->next;
   segment->next = nullptr;
   HexFile_Free(segment);
-  *g.link = padded;
+  *engine().link = padded;
   return true;
 }
 
 void StepBlockInit() {
-  g.readOffset = 0;
+  engine().readOffset = 0;
   HexSegment* segment = Current();
   if (!segment) {
-    g.state = FWUPLOAD_FINALIZE;
+    engine().state = FWUPLOAD_FINALIZE;
     return;
   }
-  if (segment->address >= g.cpu->addressLimit) {
-    g.link = &segment->next;  // not program flash: skipped
+  if (segment->address >= engine().cpu->addressLimit) {
+    engine().link = &segment->next;  // not program flash: skipped
     return;
   }
   if (!AlignSegment(segment)) {
@@ -195,33 +198,33 @@ void StepBlockInit() {
   segment = Current();
   if (!StartBlockTransfer(segment->address)) {
     Fail("Failed to initialize block transfer,\nblock start address 0x%x",
-         unsigned(FwUploadCpu_BlockAddress(*g.cpu, segment->address)));
+         unsigned(FwUploadCpu_BlockAddress(*engine().cpu, segment->address)));
     return;
   }
-  g.bytesInBlock = 0;
-  g.transferCount = 0;
-  g.transferSum = 0;
-  g.state = FWUPLOAD_FIRST_DATA;
+  engine().bytesInBlock = 0;
+  engine().transferCount = 0;
+  engine().transferSum = 0;
+  engine().state = FWUPLOAD_FIRST_DATA;
 }
 
 // ---- states 20, 21 ----------------------------------------------------------------
 
 void StepData() {
   HexSegment* segment = Current();
-  if (g.bytesInBlock > g.cpu->blockSize - kFrameData || g.readOffset > segment->length - kFrameData) {
-    g.state = FWUPLOAD_BLOCK_END;
+  if (engine().bytesInBlock > engine().cpu->blockSize - kFrameData || engine().readOffset > segment->length - kFrameData) {
+    engine().state = FWUPLOAD_BLOCK_END;
     return;
   }
-  const uint8_t* b = segment->data + g.readOffset;
+  const uint8_t* b = segment->data + engine().readOffset;
   Account(b, kFrameData);
   if (!Transmit(8, VORN_CMD_BLOCK_WRITE, VORN_CMD_BLOCK_WRITE_ACK, {b[0], b[1], b[2], b[3], b[4], b[5], b[6]})) {
     Fail("Failed to transmit block data");
     return;
   }
-  g.readOffset += kFrameData;
-  g.bytesInBlock += kFrameData;
-  g.sent += kFrameData;
-  if (g.state == FWUPLOAD_DATA) return;
+  engine().readOffset += kFrameData;
+  engine().bytesInBlock += kFrameData;
+  engine().sent += kFrameData;
+  if (engine().state == FWUPLOAD_DATA) return;
 
   // The first frame of a transfer: does the module take the data at all?
   CanMsg msg;
@@ -234,23 +237,23 @@ void StepData() {
     Fail("Upload checksum error #1\n(try synchronous mode)");
     return;
   }
-  g.state = FWUPLOAD_DATA;
+  engine().state = FWUPLOAD_DATA;
 }
 
 // ---- state 30 ---------------------------------------------------------------------
 
 void StepBlockEnd() {
   HexSegment* segment = Current();
-  const int32_t blockLeft = g.cpu->blockSize - g.bytesInBlock;
-  const int32_t segmentLeft = segment->length - g.readOffset;
+  const int32_t blockLeft = engine().cpu->blockSize - engine().bytesInBlock;
+  const int32_t segmentLeft = segment->length - engine().readOffset;
   const int32_t n = blockLeft < segmentLeft ? blockLeft : segmentLeft;
   if (n > kLastBytesMax || n < 0) {
     Fail("Internal error: remain = %d", int(n));
     return;
   }
   int bytes[kLastBytesMax] = {};
-  for (int i = 0; i < n; ++i) bytes[i] = segment->data[g.readOffset + i];
-  Account(segment->data + g.readOffset, n);
+  for (int i = 0; i < n; ++i) bytes[i] = segment->data[engine().readOffset + i];
+  Account(segment->data + engine().readOffset, n);
   CanMsg msg;
   if (!Request(msg, 8, VORN_CMD_BLOCK_END, {n, bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5]})) {
     Fail("Upload error #2, transmission terminated.\nInterface error");
@@ -261,14 +264,14 @@ void StepBlockEnd() {
     Fail("Upload checksum error #2\n(try synchronous mode)");
     return;
   }
-  g.bytesInBlock = 0;
-  g.readOffset += n;
-  g.sent += n;
-  if (g.readOffset >= segment->length) {
-    g.link = &segment->next;
-    g.state = FWUPLOAD_BLOCK_INIT;
+  engine().bytesInBlock = 0;
+  engine().readOffset += n;
+  engine().sent += n;
+  if (engine().readOffset >= segment->length) {
+    engine().link = &segment->next;
+    engine().state = FWUPLOAD_BLOCK_INIT;
   } else {
-    g.state = FWUPLOAD_DATA;  // the module goes on with the next flash block of the same transfer
+    engine().state = FWUPLOAD_DATA;  // the module goes on with the next flash block of the same transfer
   }
 }
 
@@ -282,7 +285,7 @@ void StepFinalize() {
     Fail("Upload error #3, transmission terminated\n(finalization 1 failed)");
     return;
   }
-  if (g.cpu->finalizeWithKey) {
+  if (engine().cpu->finalizeWithKey) {
     const uint8_t* key = Wire::VORN_BOOT_KEY;
     if (!Request(msg, 5, VORN_CMD_BOOT_COMMAND, {key[0], key[1], key[2], key[3]})) {
       Fail("Upload error #4, transmission terminated\n(finalization 2 failed)");
@@ -294,11 +297,11 @@ void StepFinalize() {
     Fail("Upload error #6, transmission terminated\n(finalization 3 failed)");
     return;
   }
-  g.state = FWUPLOAD_DONE;
+  engine().state = FWUPLOAD_DONE;
 }
 
 int StepCurrent() {
-  switch (g.state) {
+  switch (engine().state) {
     case FWUPLOAD_BLOCK_INIT: StepBlockInit(); return 0;
     case FWUPLOAD_FIRST_DATA:
     case FWUPLOAD_DATA: StepData(); return 0;
@@ -307,7 +310,7 @@ int StepCurrent() {
     case FWUPLOAD_DONE: FreeImage(); return 1;
     case FWUPLOAD_FAILED: FreeImage(); return -1;
     default:
-      ShowError("Internal error: Illegal state %d", int(g.state));
+      ShowError("Internal error: Illegal state %d", int(engine().state));
       return -1;
   }
 }
@@ -316,11 +319,11 @@ int StepCurrent() {
 
 int FwUpload_Step(ModuleRec& rec, const char* fileName) {
   if (!fileName) return StepCurrent();
-  g.state = FWUPLOAD_START;
-  g.message.clear();
-  g.sent = 0;
-  g.total = 0;
-  g.node = rec.node;
+  engine().state = FWUPLOAD_START;
+  engine().message.clear();
+  engine().sent = 0;
+  engine().total = 0;
+  engine().node = rec.node;
   StepStart(rec, fileName);
   return 0;
 }
@@ -329,11 +332,11 @@ int FwUpload_Step(ModuleRec& rec, const std::wstring& fileName) {
   return FwUpload_Step(rec, Text_Narrow(fileName).c_str());
 }
 
-const char* FwUpload_GetMessage() { return g.message.c_str(); }
+const char* FwUpload_GetMessage() { return engine().message.c_str(); }
 
-int FwUpload_GetState() { return g.state; }
+int FwUpload_GetState() { return engine().state; }
 
-FwUploadProgress FwUpload_GetProgress() { return FwUploadProgress{g.sent, g.total}; }
+FwUploadProgress FwUpload_GetProgress() { return FwUploadProgress{engine().sent, engine().total}; }
 
 bool FwUpload_Running() { return Busy(); }
 
@@ -365,9 +368,4 @@ FwUploadPacing FwUpload_PacingFromOptions() {
 int FwUpload_NextTickDelayMs(const FwUploadPacing& pacing, int64_t tickStartedMs) {
   const int64_t left = pacing.periodMs - (Clock_NowMs() - tickStartedMs);
   return left < 0 ? 0 : left > pacing.periodMs ? pacing.periodMs : int(left);
-}
-
-void FwUpload_ResetForTest() {
-  FreeImage();
-  g = Engine{};
 }

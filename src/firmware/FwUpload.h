@@ -64,6 +64,3 @@ FwUploadPacing FwUpload_PacingFromOptions();
 // (Clock_NowMs): the period less the time the tick's own requests took, never
 // below 0, so that the pace holds however long the requests wait.
 int FwUpload_NextTickDelayMs(const FwUploadPacing& pacing, int64_t tickStartedMs);
-
-// Test support: frees the image and puts the engine back to its start.
-void FwUpload_ResetForTest();

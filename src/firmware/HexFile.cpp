@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "core/Session.h"
 #include "core/WideText.h"
 
 namespace {
@@ -16,8 +17,10 @@ struct HexFileState {
   int32_t lastError = HEXERR_NONE;
   std::string fileName;  // UTF-8
   int64_t lineCounter = 0;
+  std::string errorText;  // HexFile_GetErrorText's shared buffer
 };
-HexFileState g_hex;
+
+HexFileState& hexState() { return Session_Part<HexFileState>(); }
 
 // Address bases and the end-of-file flag of the read in progress.
 struct ReadContext {
@@ -27,14 +30,14 @@ struct ReadContext {
 };
 
 int SetError(int code) {
-  g_hex.lastError = code;
+  hexState().lastError = code;
   return code;
 }
 
 void BeginOperation(const std::string& fileName) {
-  g_hex.lastError = HEXERR_NONE;
-  g_hex.lineCounter = 0;
-  g_hex.fileName = fileName;
+  hexState().lastError = HEXERR_NONE;
+  hexState().lineCounter = 0;
+  hexState().fileName = fileName;
 }
 
 // ---- reading ----------------------------------------------------------------
@@ -297,7 +300,7 @@ int ReadInto(HexSegment*& head, const std::string& fileName) {
     const char* text;
     size_t length;
     while (reader->next(text, length)) {
-      g_hex.lineCounter++;
+      hexState().lineCounter++;
       rc = ParseRecord(text, length, current, ctx);
       if (rc != HEXERR_NONE) break;
       if (current->length > 0) {
@@ -395,7 +398,7 @@ class RecordWriter {
   void endLine() {
     buffer_[used_++] = '\r';
     buffer_[used_++] = '\n';
-    g_hex.lineCounter++;
+    hexState().lineCounter++;
   }
   void flush() {
     if (used_ > 0 && fwrite(buffer_, 1, used_, file_) != used_) failed_ = true;
@@ -514,22 +517,22 @@ void HexFile_Free(HexSegment* head) {
   }
 }
 
-int HexFile_GetLastError() { return g_hex.lastError; }
+int HexFile_GetLastError() { return hexState().lastError; }
 
 const char* HexFile_GetErrorText() {
-  static std::string text;
+  std::string& text = hexState().errorText;
   // The file part fills the first "%s", the line part the second; the name is
   // inserted as text, never used as a format.
   std::string parts[2];
-  if (!g_hex.fileName.empty()) parts[0] = ", file '" + g_hex.fileName + "'";
-  if (g_hex.lineCounter > 0) {
+  if (!hexState().fileName.empty()) parts[0] = ", file '" + hexState().fileName + "'";
+  if (hexState().lineCounter > 0) {
     char line[32];
-    snprintf(line, sizeof line, ", line %" PRId64, g_hex.lineCounter);
+    snprintf(line, sizeof line, ", line %" PRId64, hexState().lineCounter);
     parts[1] = line;
   }
   text.clear();
   int used = 0;
-  for (const char* f = MessageFormat(g_hex.lastError); *f; f++) {
+  for (const char* f = MessageFormat(hexState().lastError); *f; f++) {
     if (f[0] == '%' && f[1] == 's') {
       if (used < 2) text += parts[used++];
       f++;

@@ -9,28 +9,23 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "calib/CalibData.h"
+#include "io/CalibPoints.h"
 #include "core/ErrorReport.h"
 #include "io/AnalogChannel.h"
 #include "io/CalibPointsWidget.h"
 #include "io/ChanInfo.h"
-#include "io/QtAutoUpdate.h"
 #include "protocol/ModuleList.h"
 
 namespace {
 
-// A channel record for a page that is not (yet) part of a module dialog.
-ChanInfo g_looseChannels;
-
-// The value caption as the page first showed it, kept for the whole run.
-std::string g_capturedCaption;
-bool g_captionCaptured = false;
+// The Analog Out value caption before a channel's unit is put into it.
+const char* const kValueCaption = "Set Output Value";
 
 }  // namespace
 
 // ---- both pages -------------------------------------------------------------------
 
-AnalogTab::AnalogTab(QWidget* parent, bool outputs) : TabPage(parent), outputs_(outputs) {
+AnalogTab::AnalogTab(QWidget* parent, bool outputs) : ModuleTab(parent), outputs_(outputs) {
   setObjectName(outputs ? "TAB_MOD_ANALOGOUT" : "TAB_MOD_ANALOGIN");
   channelList_ = new QComboBox(this);
   channelList_->setObjectName("channelList");
@@ -56,16 +51,6 @@ AnalogTab::AnalogTab(QWidget* parent, bool outputs) : TabPage(parent), outputs_(
   connect(channelList_, &QComboBox::activated, this, [this](int index) { selectChannel(index); });
   connect(calib_, &CalibPointsWidget::pointChanged, this,
           [this](bool succeeded) { calibPointChanged(succeeded); });
-}
-
-ModuleRec* AnalogTab::module() const {
-  TabDialogData* data = TabDialog_DataOfPage(this);
-  return data ? data->module : nullptr;
-}
-
-ChanInfo& AnalogTab::channels() const {
-  TabDialogData* data = TabDialog_DataOfPage(this);
-  return data ? data->shared.get<ChanInfo>() : g_looseChannels;
 }
 
 void AnalogTab::selectChannel(int channel) {
@@ -129,11 +114,10 @@ AnalogInTab::AnalogInTab(QWidget* parent) : AnalogTab(parent, false) {
   value_ = new QLineEdit(this);
   value_->setObjectName("valueText");
   value_->setReadOnly(true);
-  timer_ = QtAutoUpdate_MakeTimer(this, &AnalogInTab::tick);
   connect(autoUpdate_, &QCheckBox::clicked, this, [this](bool checked) {
     if (ModuleRec* m = module()) m->autoUpdate = checked ? 1 : 0;
     refresh();
-    startOrStopTimer();
+    updatePolling();
   });
 
   auto* grid = new QGridLayout;
@@ -150,14 +134,12 @@ AnalogInTab::AnalogInTab(QWidget* parent) : AnalogTab(parent, false) {
 void AnalogInTab::pageShown() {
   loadChannels();
   refresh();
-  startOrStopTimer();
+  updatePolling();
 }
 
-void AnalogInTab::pageHidden() { timer_->stop(); }
-
-void AnalogInTab::startOrStopTimer() {
+bool AnalogInTab::pollingWanted() const {
   const ModuleRec* m = module();
-  QtAutoUpdate_Run(timer_, m && m->autoUpdate && channels().channelCount > 0);
+  return m && m->autoUpdate && channels().channelCount > 0;
 }
 
 void AnalogInTab::refresh() {
@@ -191,12 +173,6 @@ int AnalogInTab::readValue() {
   return result == 1 ? 0 : -1;
 }
 
-void AnalogInTab::tick() {
-  timer_->stop();
-  readValue();
-  startOrStopTimer();
-}
-
 void AnalogInTab::calibPointChanged(bool succeeded) {
   if (succeeded) refresh();
 }
@@ -204,7 +180,7 @@ void AnalogInTab::calibPointChanged(bool succeeded) {
 // ---- Analog Out ---------------------------------------------------------------------
 
 AnalogOutTab::AnalogOutTab(QWidget* parent) : AnalogTab(parent, true) {
-  caption_ = new QLabel("Set Output Value", this);
+  caption_ = new QLabel(kValueCaption, this);
   caption_->setObjectName("valueCaption");
   entry_ = new QLineEdit(this);
   entry_->setObjectName("outputEntry");
@@ -234,13 +210,9 @@ void AnalogOutTab::pageShown() {
 }
 
 void AnalogOutTab::refresh() {
-  if (!g_captionCaptured) {
-    g_capturedCaption = caption_->text().toStdString();
-    g_captionCaptured = true;
-  }
   resetControls();
   entry_->clear();
-  caption_->setText(QString::fromStdString(g_capturedCaption));
+  caption_->setText(kValueCaption);
   entry_->setEnabled(false);
   set_->setEnabled(false);
   const ChanInfo& info = channels();
@@ -255,7 +227,7 @@ void AnalogOutTab::refresh() {
   std::string name;
   ChanType_GetInfo(code, false, &name);
   configText_->setText(QString::fromStdString(name));
-  caption_->setText(QString::fromStdString(AnalogOut_Caption(g_capturedCaption, info, c)));
+  caption_->setText(QString::fromStdString(AnalogOut_Caption(kValueCaption, info, c)));
   showCalibPoints(code);
 }
 

@@ -5,7 +5,8 @@
 // set; Analog Out reads on demand and writes an entered output value.
 #pragma once
 
-#include "module/TabDialog.h"
+#include "io/ChanInfo.h"
+#include "ui/ModuleTab.h"
 
 class CalibPointsWidget;
 class QCheckBox;
@@ -15,12 +16,10 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QTimer;
-struct ChanInfo;
 struct ModuleRec;
 
 // What both pages have.
-class AnalogTab : public TabPage {
+class AnalogTab : public ModuleTab {
   Q_OBJECT
  public:
   AnalogTab(QWidget* parent, bool outputs);
@@ -32,8 +31,7 @@ class AnalogTab : public TabPage {
   CalibPointsWidget* calibPoints() const { return calib_; }
 
  protected:
-  ModuleRec* module() const;
-  ChanInfo& channels() const;
+  ChanInfo& channels() const { return shared<ChanInfo>(); }
   // Reads the channel description and fills the channel list.
   void loadChannels();
   // Everything cleared and disabled, as a refresh begins.
@@ -62,21 +60,16 @@ class AnalogInTab : public AnalogTab {
   // One poll: reads and shows the value (only while auto-update is set).
   // 0 shown, -1 failed or nothing to show.
   int readValue();
-  QTimer* timer() const { return timer_; }
-  // One timer tick: stop, read, start again while polling goes on.
-  void tick();
 
  protected:
   void pageShown() override;
-  void pageHidden() override;
+  bool pollingWanted() const override;
+  void poll() override { readValue(); }
   void channelChosen() override { refresh(); }
   void calibPointChanged(bool succeeded) override;
 
  private:
-  void startOrStopTimer();
-
   QLineEdit* value_;
-  QTimer* timer_;
 };
 
 class AnalogOutTab : public AnalogTab {

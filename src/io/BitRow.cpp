@@ -4,12 +4,15 @@
 
 #include "core/ErrorReport.h"
 #include "core/Options.h"
+#include "core/Session.h"
 
 namespace {
 
 // Button identifiers come from one counter for the whole run, so the buttons
 // of every row on a page have distinct identifiers.
-uint32_t g_nextButtonId = 0;
+struct ButtonIds {
+  uint32_t next = 0;
+};
 
 bool InRow(const BitRow& row, int index) { return index >= 0 && index < row.created; }
 
@@ -51,8 +54,9 @@ int BitRow_Create(BitRow& row, char mode, int count) {
     return -1;
   }
   row = BitRow{};
-  row.firstId = g_nextButtonId;
-  g_nextButtonId += uint32_t(count);
+  uint32_t& next = Session_Part<ButtonIds>().next;
+  row.firstId = next;
+  next += uint32_t(count);
   row.created = count;
   row.visible = count;
   row.mode = mode;

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "calib/CalibData.h"
+#include "io/CalibPoints.h"
 
 CalibPointsWidget::CalibPointsWidget(QWidget* parent) : QWidget(parent) {
   setObjectName("calibPoints");

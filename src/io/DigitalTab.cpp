@@ -8,7 +8,6 @@
 
 #include "core/ErrorReport.h"
 #include "io/ChanInfo.h"
-#include "io/QtAutoUpdate.h"
 #include "protocol/ModuleList.h"
 #include "protocol/VornProtCommands.h"
 
@@ -22,12 +21,9 @@ constexpr int kRowTop = 16;
 constexpr int kRowStep = 34;
 constexpr int kRowsRight = kRowLeft + 16 * (kBit + BITROW_GAP);
 
-// A channel record for a page that is not (yet) part of a module dialog.
-ChanInfo g_looseChannels;
-
 }  // namespace
 
-DigitalTab::DigitalTab(QWidget* parent, bool outputs) : TabPage(parent), outputs_(outputs) {
+DigitalTab::DigitalTab(QWidget* parent, bool outputs) : ModuleTab(parent), outputs_(outputs) {
   setObjectName(outputs ? "TAB_MOD_DIGITALOUT" : "TAB_MOD_DIGITALIN");
   setMinimumSize(kRowsRight + 40, kRowTop + DIGITAL_ROWS * kRowStep + 100);
   for (int k = 0; k < DIGITAL_ROWS; ++k) {
@@ -89,18 +85,6 @@ DigitalTab::DigitalTab(QWidget* parent, bool outputs) : TabPage(parent), outputs
     connect(clear_, &QPushButton::clicked, this, &DigitalTab::clearOutputs);
     connect(invert_, &QPushButton::clicked, this, &DigitalTab::invertOutputs);
   }
-
-  timer_ = QtAutoUpdate_MakeTimer(this, &DigitalTab::tick);
-}
-
-ModuleRec* DigitalTab::module() const {
-  TabDialogData* data = TabDialog_DataOfPage(this);
-  return data ? data->module : nullptr;
-}
-
-ChanInfo& DigitalTab::channels() const {
-  TabDialogData* data = TabDialog_DataOfPage(this);
-  return data ? data->shared.get<ChanInfo>() : g_looseChannels;
 }
 
 int DigitalTab::firstChannel() const { return channels().currentChannel; }
@@ -146,15 +130,12 @@ void DigitalTab::pageShown() {
   }
   refresh();
   if (outputs_) read();
-  startOrStopTimer();
+  updatePolling();
 }
 
-void DigitalTab::pageHidden() { timer_->stop(); }
-
-void DigitalTab::startOrStopTimer() {
+bool DigitalTab::pollingWanted() const {
   const ModuleRec* m = module();
-  QtAutoUpdate_Run(timer_, m && m->autoUpdate && channels().channelCount > 0 &&
-                               (!outputs_ || moduleOperational()));
+  return m && m->autoUpdate && channels().channelCount > 0 && (!outputs_ || moduleOperational());
 }
 
 void DigitalTab::refresh() {
@@ -239,16 +220,14 @@ void DigitalTab::writeAndRead() {
   read();
 }
 
-void DigitalTab::tick() {
-  timer_->stop();
+void DigitalTab::poll() {
   if (!read()) refresh();
-  startOrStopTimer();
 }
 
 void DigitalTab::autoUpdateClicked(bool checked) {
   if (ModuleRec* m = module()) m->autoUpdate = checked ? 1 : 0;
   refresh();
-  startOrStopTimer();
+  updatePolling();
 }
 
 void DigitalTab::scroll(DigitalScroll action, int thumb) {

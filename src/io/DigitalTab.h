@@ -5,19 +5,18 @@
 #pragma once
 
 #include "io/BitWidget.h"
+#include "io/ChanInfo.h"
 #include "io/DigitalChannels.h"
-#include "module/TabDialog.h"
+#include "ui/ModuleTab.h"
 
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
 class QScrollBar;
-class QTimer;
-struct ChanInfo;
 struct ModuleRec;
 
-class DigitalTab : public TabPage {
+class DigitalTab : public ModuleTab {
   Q_OBJECT
  public:
   DigitalTab(QWidget* parent, bool outputs);
@@ -38,21 +37,17 @@ class DigitalTab : public TabPage {
 
   BitWidget& row(int k) { return rows_[k]; }
   int firstChannel() const;
-  QTimer* timer() const { return timer_; }
-  // One timer tick: stop, read, start again while polling goes on.
-  void tick();
 
  protected:
   void pageShown() override;
-  void pageHidden() override;
+  bool pollingWanted() const override;
+  void poll() override;
 
  private:
-  ModuleRec* module() const;
-  ChanInfo& channels() const;
+  ChanInfo& channels() const { return shared<ChanInfo>(); }
   bool outputsOwnedByProgram() const;
   bool moduleOperational() const;
   void autoUpdateClicked(bool checked);
-  void startOrStopTimer();
   void bitClicked(QAbstractButton* button);
   void writeAndRead();
   void setOutputButtonsEnabled(bool enabled);
@@ -62,7 +57,6 @@ class DigitalTab : public TabPage {
   QLabel* rowLabels_[DIGITAL_ROWS] = {};
   QScrollBar* scrollBar_;
   QCheckBox* autoUpdate_;
-  QTimer* timer_;
   // Digital Out only (null on the Digital In page).
   QGroupBox* patternGroup_ = nullptr;
   QLabel* rotateLabel_ = nullptr;

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 
 #include "bus/Interface.h"
-#include "io/QtAutoUpdate.h"
 #include "protocol/ModuleList.h"
 
 namespace {
@@ -20,12 +19,11 @@ constexpr const char* kRowNames[SWITCH_ROWS] = {"Node ID (low):", "Node ID (high
 
 }  // namespace
 
-SwitchesTab::SwitchesTab(QWidget* parent) : TabPage(parent) {
+SwitchesTab::SwitchesTab(QWidget* parent) : ModuleTab(parent) {
   setObjectName("TAB_MOD_DIPSWITCHES");
   // Room for a row of sixteen positions.
   setMinimumSize(kRowLeft + 16 * (kBit + BITROW_GAP) + 12, kRowTop + SWITCH_ROWS * kRowStep + 130);
-  TabDialogData* data = TabDialog_DataOfPage(this);
-  const ModuleRec* m = data ? data->module : nullptr;
+  const ModuleRec* m = module();
   // A module without a catalogue row has the default layout.
   const std::array<SwitchRowLayout, SWITCH_ROWS> layouts = Switches_Rows(m ? m->typeInfo : nullptr);
   for (int k = 0; k < SWITCH_ROWS; ++k) {
@@ -59,15 +57,8 @@ SwitchesTab::SwitchesTab(QWidget* parent) : TabPage(parent) {
   connect(autoUpdate_, &QCheckBox::clicked, this, [this](bool checked) {
     if (ModuleRec* mod = module()) mod->autoUpdate = checked ? 1 : 0;
     showState();
-    startOrStopTimer();
+    updatePolling();
   });
-
-  timer_ = QtAutoUpdate_MakeTimer(this, &SwitchesTab::tick);
-}
-
-ModuleRec* SwitchesTab::module() const {
-  TabDialogData* data = TabDialog_DataOfPage(this);
-  return data ? data->module : nullptr;
 }
 
 void SwitchesTab::showState() {
@@ -77,24 +68,20 @@ void SwitchesTab::showState() {
   for (BitWidget& row : rows_) row.setFlags(flag ? 0 : BITROW_FLAG_DISABLED);
 }
 
-void SwitchesTab::startOrStopTimer() {
+bool SwitchesTab::pollingWanted() const {
   const ModuleRec* m = module();
-  QtAutoUpdate_Run(timer_, m && m->autoUpdate);
+  return m && m->autoUpdate;
 }
 
 void SwitchesTab::pageShown() {
   showState();
   read();
-  startOrStopTimer();
+  updatePolling();
 }
 
-void SwitchesTab::pageHidden() { timer_->stop(); }
-
-void SwitchesTab::tick() {
-  timer_->stop();
+void SwitchesTab::poll() {
   showState();
   read();
-  startOrStopTimer();
 }
 
 bool SwitchesTab::read() {

@@ -6,14 +6,13 @@
 
 #include "io/BitWidget.h"
 #include "io/SwitchState.h"
-#include "module/TabDialog.h"
+#include "ui/ModuleTab.h"
 
 class QCheckBox;
 class QLineEdit;
-class QTimer;
 struct ModuleRec;
 
-class SwitchesTab : public TabPage {
+class SwitchesTab : public ModuleTab {
   Q_OBJECT
  public:
   explicit SwitchesTab(QWidget* parent = nullptr);
@@ -23,23 +22,18 @@ class SwitchesTab : public TabPage {
   bool read();
 
   BitWidget& row(int k) { return rows_[k]; }
-  QTimer* timer() const { return timer_; }
-  // One timer tick: stop, read, start again while polling goes on.
-  void tick();
 
  protected:
   void pageShown() override;
-  void pageHidden() override;
+  bool pollingWanted() const override;
+  void poll() override;
 
  private:
-  ModuleRec* module() const;
   void showState();
-  void startOrStopTimer();
 
   BitWidget rows_[SWITCH_ROWS];
   QLineEdit* nodeId_;
   QLineEdit* baudrate_;
   QLineEdit* serviceButton_;
   QCheckBox* autoUpdate_;
-  QTimer* timer_;
 };

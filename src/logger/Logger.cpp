@@ -7,6 +7,7 @@
 #include "core/DateText.h"
 #include "core/ErrorReport.h"
 #include "core/Options.h"
+#include "core/Session.h"
 #include "core/Shell.h"
 #include "core/WideText.h"
 #include "logger/LogLine.h"
@@ -14,7 +15,12 @@
 
 namespace {
 
-LoggerSession* g_session = nullptr;
+// The recording the frame hooks deliver to (owned by the logger window).
+struct ActiveRecording {
+  LoggerSession* recording = nullptr;
+};
+
+LoggerSession*& active() { return Session_Part<ActiveRecording>().recording; }
 
 // A receive pass of the interface layer stops after a few thousand frames;
 // the poll tick keeps going while passes come back that full, for at most
@@ -30,7 +36,7 @@ const std::string kNoText;
 void receivedFrame(const CanMsg& msg) { Logger_AddFrame(0, msg); }
 
 void illegalLengthHook() {
-  if (g_session) g_session->illegalLength();
+  if (active()) active()->illegalLength();
 }
 
 bool isEthernet() { return GetInterfaceType() == kInterfaceEthernet; }
@@ -44,10 +50,10 @@ std::string recentLogFile() {
 
 }  // namespace
 
-LoggerSession* Logger_Session() { return g_session; }
+LoggerSession* Logger_Session() { return active(); }
 
 void Logger_AddFrame(int isEvent, const CanMsg& msg) {
-  if (g_session) g_session->addFrame(isEvent != 0, msg);
+  if (active()) active()->addFrame(isEvent != 0, msg);
 }
 
 bool Logger_InterfaceSupported() {
@@ -67,7 +73,7 @@ bool Logger_InterfaceSupported() {
 // ---- life cycle ------------------------------------------------------------------
 
 LoggerSession::LoggerSession(LoggerView* view) : view_(view), factory_(FactoryMode()) {
-  g_session = this;
+  active() = this;
   // The selector always opens at "Off"; the stored mode is taken up by the
   // first parse only through the selector.
   filter_.mode = Option_GetInt("LOGGER_FILTER_MODE");
@@ -91,7 +97,7 @@ LoggerSession::~LoggerSession() {
   view_ = nullptr;  // the window may be half gone already
   close();
   EthMaster_SetIllegalLengthHook(nullptr);
-  if (g_session == this) g_session = nullptr;
+  if (active() == this) active() = nullptr;
 }
 
 void LoggerSession::close() {

@@ -14,11 +14,17 @@
 #include <QVBoxLayout>
 
 #include "core/ErrorReport.h"
+#include "core/Session.h"
 #include "logger/LoggerLinesWidget.h"
+#include "ui/QtSingleInstance.h"
 
 namespace {
-QPointer<LoggerDialog> g_dialog;
-std::function<void(QWidget*, int)> g_settingsOpener;
+struct LoggerSettingsOpener {
+  std::function<void(QWidget*, int)> open;
+};
+std::function<void(QWidget*, int)>& settingsOpener() {
+  return Session_Part<LoggerSettingsOpener>().open;
+}
 constexpr int kSettingsLoggerPage = 3;
 
 QString qt(const std::string& text) { return QString::fromUtf8(text.data(), int(text.size())); }
@@ -148,7 +154,7 @@ void LoggerDialog::buildControls() {
   connect(showLast_, &QCheckBox::toggled, this, [this](bool on) { session_->setShowLast(on); });
   connect(bus_, &QComboBox::activated, this, [this](int index) { session_->chooseBus(index); });
   connect(settings_, &QPushButton::clicked, this, [this] {
-    if (g_settingsOpener) g_settingsOpener(this, kSettingsLoggerPage);
+    if (settingsOpener()) settingsOpener()(this, kSettingsLoggerPage);
   });
   connect(close_, &QPushButton::clicked, this, &QDialog::close);
 }
@@ -236,29 +242,25 @@ void LoggerDialog::reject() { close(); }
 // ---- opening ---------------------------------------------------------------------
 
 void Logger_Open(QWidget* owner) {
-  if (g_dialog) {
-    g_dialog->raise();
-    g_dialog->activateWindow();
-    return;
-  }
-  if (!Logger_InterfaceSupported()) return;
-  g_dialog = new LoggerDialog(FactoryMode() ? nullptr : owner);
-  g_dialog->show();
+  SingleInstance_Show<LoggerDialog>([owner]() -> LoggerDialog* {
+    if (!Logger_InterfaceSupported()) return nullptr;
+    return new LoggerDialog(FactoryMode() ? nullptr : owner);
+  });
 }
 
-LoggerDialog* Logger_Instance() { return g_dialog; }
+LoggerDialog* Logger_Instance() { return SingleInstance_Find<LoggerDialog>(); }
 
 void Logger_Close() {
-  if (g_dialog) g_dialog->close();
+  if (LoggerDialog* dialog = Logger_Instance()) dialog->close();
 }
 
 void Logger_SetSettingsOpener(std::function<void(QWidget*, int)> opener) {
-  g_settingsOpener = std::move(opener);
+  settingsOpener() = std::move(opener);
 }
 
 LoggerDialog* LoggerDialog_OpenForScreenshot(QWidget* owner) {
   Logger_Open(owner);
-  LoggerDialog* dialog = g_dialog;
+  LoggerDialog* dialog = Logger_Instance();
   if (dialog && dialog->session().state() != LoggerState::Running) dialog->session().startStop();
   return dialog;
 }

@@ -4,7 +4,7 @@
 // switches or (newer modules) clears the EEPROM values.
 #pragma once
 
-#include "module/TabDialog.h"
+#include "ui/TabDialog.h"
 
 class QButtonGroup;
 class QComboBox;

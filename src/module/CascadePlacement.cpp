@@ -8,11 +8,6 @@ constexpr int kBackX = 100;
 constexpr int kMaxX = 400;
 }  // namespace
 
-CascadeOffsets& Cascade_Offsets() {
-  static CascadeOffsets offsets;
-  return offsets;
-}
-
 void Cascade_Place(CascadeOffsets& offsets, bool anyDialogOpen, int listRight, int listTop,
                    int& x, int& y) {
   if (!anyDialogOpen) offsets = CascadeOffsets{};

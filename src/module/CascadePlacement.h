@@ -8,9 +8,6 @@ struct CascadeOffsets {
   int y = 10;
 };
 
-// The program-wide offsets; they live for the whole run.
-CascadeOffsets& Cascade_Offsets();
-
 // Screen position of the next dialog beside a list whose right edge (first
 // pixel column past the list) and top edge are given. Restarts the cascade
 // when no module dialog is open, then advances the offsets.

@@ -3,7 +3,7 @@
 // programming date and "Set Shipping Date...".
 #pragma once
 
-#include "module/TabDialog.h"
+#include "ui/TabDialog.h"
 
 class QLabel;
 class QLineEdit;

@@ -10,31 +10,28 @@
 
 #include "core/CanMsg.h"
 #include "core/ErrorReport.h"
-#include "core/MainWindow.h"
 #include "core/Options.h"
+#include "core/Session.h"
 #include "module/CascadePlacement.h"
 #include "module/ModuleTabs.h"
-#include "module/QtModulePages.h"
-#include "module/TabDialog.h"
 #include "protocol/ModuleList.h"
-#include "protocol/ModuleListWindow.h"
 #include "protocol/VornProt.h"
 #include "protocol/VornProtCommands.h"
 
 namespace {
 
-// Dialogs alive now: a record's dialog field is trusted only when it names one.
-std::set<ModuleDialog*>& LiveDialogs() {
-  static std::set<ModuleDialog*> dialogs;
-  return dialogs;
-}
+struct ModuleDialogs {
+  // Dialogs alive now: a record's dialog field is trusted only when it names one.
+  std::set<ModuleDialog*> live;
+  ModuleDialogContext context;
+  CascadeOffsets cascade;
+};
 
-// Screen rectangle of the module list: the cascade starts at its right edge.
+ModuleDialogs& dialogs() { return Session_Part<ModuleDialogs>(); }
+
 QRect ModuleListScreenRect() {
-  MainWindow* main = MainWindow_Instance();
-  QWidget* list = main ? main->moduleList() : nullptr;
-  if (!list) return QRect();
-  return QRect(list->mapToGlobal(QPoint(0, 0)), list->size());
+  const ModuleDialogContext& c = dialogs().context;
+  return c.listRect ? c.listRect() : QRect();
 }
 
 void OpenHook(ModuleRec* rec) {
@@ -56,7 +53,7 @@ void CloseHook(ModuleRec* rec) {
 }  // namespace
 
 ModuleDialog::ModuleDialog(ModuleRec* module, QWidget* owner) : QDialog(owner) {
-  LiveDialogs().insert(this);
+  dialogs().live.insert(this);
   setObjectName("DIALOG_MODULE");
   setAttribute(Qt::WA_DeleteOnClose);
   setModal(false);
@@ -92,7 +89,7 @@ ModuleDialog::ModuleDialog(ModuleRec* module, QWidget* owner) : QDialog(owner) {
 }
 
 ModuleDialog::~ModuleDialog() {
-  LiveDialogs().erase(this);
+  dialogs().live.erase(this);
   // Destroyed without being closed (its owner went first) or while closing:
   // no record may keep pointing at it.
   ModuleList_DialogClosed(static_cast<QWidget*>(this));
@@ -110,8 +107,10 @@ void ModuleDialog::updateTitle() {
 void ModuleDialog::addPages() {
   ModuleRec* rec = module();
   if (!rec) return;
+  const ModuleDialogContext& context = dialogs().context;
+  if (!context.findPage) return;
   for (const ModuleTabEntry& tab : ModuleTabs_List(*rec, ModuleTabs_CurrentModes())) {
-    if (ModulePageFactory create = ModulePages_Find(tab.pageName))
+    if (TabPageFactory create = context.findPage(tab.pageName))
       TabDialog_AddTab(this, tab.label, tab.pageName, create);
   }
 }
@@ -126,7 +125,7 @@ void ModuleDialog::place() {
     rec->reopen = 0;
   } else {
     const QRect list = ModuleListScreenRect();
-    Cascade_Place(Cascade_Offsets(), ModuleList_CountDialogs() > 0, list.x() + list.width(),
+    Cascade_Place(dialogs().cascade, ModuleList_CountDialogs() > 0, list.x() + list.width(),
                   list.y(), x, y);
   }
   move(x, y);
@@ -196,14 +195,14 @@ void ModuleDialog::closeOwnedWindows() {
 
 ModuleDialog* ModuleDialog_Open(ModuleRec* module) {
   if (!module) return nullptr;
-  auto* dialog = new ModuleDialog(module, MainWindow_Instance());
+  auto* dialog = new ModuleDialog(module, dialogs().context.owner);
   dialog->show();
   return dialog;
 }
 
 ModuleDialog* ModuleDialog_FromHandle(void* handle) {
   if (!handle) return nullptr;
-  for (ModuleDialog* d : LiveDialogs())
+  for (ModuleDialog* d : dialogs().live)
     if (static_cast<QWidget*>(d) == handle) return d;
   return nullptr;
 }
@@ -212,7 +211,8 @@ ModuleDialog* ModuleDialog_OfPage(const QWidget* page) {
   return ModuleDialog_FromHandle(TabDialog_DialogOfPage(page));
 }
 
-void ModuleDialog_InstallListHooks() {
+void ModuleDialog_Install(const ModuleDialogContext& context) {
+  dialogs().context = context;
   ModuleListHooks hooks;
   hooks.openDialog = OpenHook;
   hooks.closeDialog = CloseHook;

@@ -1,14 +1,19 @@
 // The module dialog: one modeless window per module, owned by the main
 // window, with the module's pages on a tab control and the buttons "Flash
 // module LED" and "Close". The module list opens, re-creates and closes it
-// through the hooks installed by ModuleDialog_InstallListHooks().
+// through the hooks installed by ModuleDialog_Install().
 //
-// The pages come from the registry in QtModulePages.cpp (see ModuleTabs.h).
+// The pages come from the page registry the program passes in (see
+// ModuleTabs.h for which pages a module gets).
 // A window a page opens for its module (a calibration dialog) takes the page
 // or the dialog as its parent: closing the module dialog closes it first.
 #pragma once
 
 #include <QDialog>
+#include <QRect>
+#include <functional>
+
+#include "ui/TabDialog.h"
 
 struct ModuleRec;
 class QPushButton;
@@ -52,5 +57,16 @@ ModuleDialog* ModuleDialog_Open(ModuleRec* module);
 ModuleDialog* ModuleDialog_FromHandle(void* handle);
 // The module dialog a page belongs to, or nullptr.
 ModuleDialog* ModuleDialog_OfPage(const QWidget* page);
-// Lets the module list open, bring to the front and close module dialogs.
-void ModuleDialog_InstallListHooks();
+// What the module dialogs need from the program around them.
+struct ModuleDialogContext {
+  // The owner of every module dialog (the main window).
+  QWidget* owner = nullptr;
+  // Screen rectangle of the module list: the cascade starts at its right edge.
+  std::function<QRect()> listRect;
+  // The page made for a page name, or an empty factory when no such page
+  // exists (the dialog then leaves that tab out).
+  std::function<TabPageFactory(const char* pageName)> findPage;
+};
+// Lets the module list open, bring to the front and close module dialogs,
+// made with this context.
+void ModuleDialog_Install(const ModuleDialogContext& context);

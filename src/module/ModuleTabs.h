@@ -2,9 +2,10 @@
 // module's catalogue row and state and from the program's modes, so the
 // decision lives here, apart from the widgets.
 //
-// Registering a page: write the page as a QWidget (best a TabPage, which
-// learns when it is shown and hidden) with a constructor taking its parent,
-// then add one line to the table in src/module/QtModulePages.cpp:
+// Registering a page: write the page as a QWidget (best a ModuleTab from
+// src/ui, which learns when it is shown and hidden and polls its module) with
+// a constructor taking its parent, then add one line to the table in
+// src/app/ModulePages.cpp:
 //     {"TAB_MOD_FIRMWARE", ModulePages_Make<FirmwareTab>},
 // The dialog adds, in the order of ModuleTabs_List(), each listed tab whose
 // page is registered there; tabs without a page are simply left out. A page

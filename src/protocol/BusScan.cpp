@@ -5,6 +5,7 @@
 #include "bus/Interface.h"
 #include "core/ErrorReport.h"
 #include "core/Options.h"
+#include "core/Session.h"
 #include "core/Shell.h"
 #include "protocol/ModuleList.h"
 #include "protocol/VornProt.h"
@@ -13,33 +14,22 @@
 
 namespace {
 
+void sendTick();
+void checkTick();
+void collectTick();
+
 struct ScanState {
   int current = 0;
   int first = 0;
   int last = 0;
   bool collecting = false;
   std::function<void(int)> progress;
-  // Never destroyed: stopping a timer at exit would call into a UI backend
-  // that may already be gone.
-  UiTimer* send = new UiTimer;
-  UiTimer* check = new UiTimer;
-  UiTimer* collect = new UiTimer;
+  UiTimer send{sendTick};
+  UiTimer check{checkTick};
+  UiTimer collect{collectTick};
 };
 
-void sendTick();
-void checkTick();
-void collectTick();
-
-ScanState& scan() {
-  static ScanState* s = [] {
-    auto* state = new ScanState;
-    state->send->setCallback(sendTick);
-    state->check->setCallback(checkTick);
-    state->collect->setCallback(collectTick);
-    return state;
-  }();
-  return *s;
-}
+ScanState& scan() { return Session_Part<ScanState>(); }
 
 void showProgress(int percent) {
   if (scan().progress) scan().progress(percent);
@@ -51,9 +41,9 @@ int clampNode(int node) {
 
 void startCollecting() {
   ScanState& s = scan();
-  s.send->stop();
+  s.send.stop();
   s.collecting = true;
-  s.collect->start(Option_GetInt("SCAN_COLLECT_INTERVAL_MS"));
+  s.collect.start(Option_GetInt("SCAN_COLLECT_INTERVAL_MS"));
 }
 
 void endScan() {
@@ -65,8 +55,8 @@ void endScan() {
 void sendTick() {
   ScanState& s = scan();
   if (VornProt_ScanSend(s.current) != 0) {
-    s.send->stop();
-    s.check->stop();
+    s.send.stop();
+    s.check.stop();
     ShowError("Interface error:\n%s", GetInterfaceError());
     endScan();
     return;
@@ -80,8 +70,8 @@ void checkTick() { VornProt_ScanCheck(); }
 
 void collectTick() {
   ScanState& s = scan();
-  s.check->stop();
-  s.collect->stop();
+  s.check.stop();
+  s.collect.stop();
   VornProt_ScanCheck();
   endScan();
 }
@@ -92,8 +82,8 @@ void cancel() {
     startCollecting();
     return;
   }
-  s.check->stop();
-  s.collect->stop();
+  s.check.stop();
+  s.collect.stop();
   endScan();
 }
 
@@ -121,16 +111,16 @@ void BusScan_Start() {
     VornProt_SendMessage(msg, 0, 1, VORN_CMD_IDENTIFY);
     showProgress(100);
     s.collecting = true;
-    s.collect->start(Option_GetInt("SCAN_COLLECT_INTERVAL_MS"));
+    s.collect.start(Option_GetInt("SCAN_COLLECT_INTERVAL_MS"));
   } else {
     s.current = s.first;
     s.collecting = false;
     showProgress(0);
-    s.send->start(Option_GetInt("SCAN_SEND_INTERVAL_MS"));
+    s.send.start(Option_GetInt("SCAN_SEND_INTERVAL_MS"));
   }
   SetScanRunning(true);
   UpdateControls();
-  s.check->start(Option_GetInt("SCAN_CHECK_INTERVAL_MS"));
+  s.check.start(Option_GetInt("SCAN_CHECK_INTERVAL_MS"));
 }
 
 void BusScan_Command() {
@@ -150,16 +140,5 @@ void BusScan_SetProgressHook(std::function<void(int percent)> hook) {
 
 UiTimer& BusScan_Timer(int number) {
   ScanState& s = scan();
-  return number == 1 ? *s.send : (number == 2 ? *s.check : *s.collect);
-}
-
-void BusScan_ResetForTest() {
-  ScanState& s = scan();
-  s.send->stop();
-  s.check->stop();
-  s.collect->stop();
-  s.current = s.first = s.last = 0;
-  s.collecting = false;
-  s.progress = nullptr;
-  SetScanRunning(false);
+  return number == 1 ? s.send : (number == 2 ? s.check : s.collect);
 }

@@ -24,6 +24,3 @@ void BusScan_SetProgressHook(std::function<void(int percent)> hook);
 
 // The three timers: 1 sends, 2 checks, 3 ends the collection (tests fire them).
 UiTimer& BusScan_Timer(int number);
-
-// Test support: timers stopped, state back to idle, no progress hook.
-void BusScan_ResetForTest();

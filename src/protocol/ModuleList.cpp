@@ -3,25 +3,30 @@
 #include "bus/Interface.h"
 #include "core/ErrorReport.h"
 #include "core/Options.h"
+#include "core/Session.h"
 #include "core/TextFormat.h"
 #include "protocol/ModuleType.h"
 
 namespace {
 
-ModuleRec g_records[kModuleRecCount];
-ModuleListHooks g_hooks;
-void (*g_activateDialog)(ModuleRec* rec) = nullptr;
+struct ModuleListState {
+  ModuleRec records[kModuleRecCount];
+  ModuleListHooks hooks;
+  void (*activateDialog)(ModuleRec* rec) = nullptr;
+};
+
+ModuleListState& list() { return Session_Part<ModuleListState>(); }
 
 bool inUse(const ModuleRec& rec) { return rec.node >= 0; }
 
 // Only records of the table, and only those in use, are acted on.
 bool isListed(const ModuleRec* rec) {
-  return rec && rec >= g_records && rec < g_records + kModuleRecCount && inUse(*rec);
+  return rec && rec >= list().records && rec < list().records + kModuleRecCount && inUse(*rec);
 }
 
 ModuleRec* recordOfDialog(void* dialog) {
   if (!dialog) return nullptr;
-  for (ModuleRec& rec : g_records)
+  for (ModuleRec& rec : list().records)
     if (inUse(rec) && rec.dialog == dialog) return &rec;
   return nullptr;
 }
@@ -29,29 +34,29 @@ ModuleRec* recordOfDialog(void* dialog) {
 // Lines follow the table order: every record in use gets its line position.
 void renumberLines() {
   int line = 0;
-  for (ModuleRec& rec : g_records) rec.listIndex = inUse(rec) ? line++ : -1;
+  for (ModuleRec& rec : list().records) rec.listIndex = inUse(rec) ? line++ : -1;
 }
 
 void linesChanged() {
   renumberLines();
-  if (g_hooks.linesChanged) g_hooks.linesChanged();
+  if (list().hooks.linesChanged) list().hooks.linesChanged();
 }
 
 void selectLine(int listIndex) {
-  if (g_hooks.selectLine) g_hooks.selectLine(listIndex);
+  if (list().hooks.selectLine) list().hooks.selectLine(listIndex);
 }
 
 // Closes the module's dialog (the GUI closes the calibration dialogs that
 // belong to it first) and forgets it.
 void closeDialogOf(ModuleRec& rec) {
   if (!rec.dialog) return;
-  if (g_hooks.closeDialog) g_hooks.closeDialog(&rec);
+  if (list().hooks.closeDialog) list().hooks.closeDialog(&rec);
   rec.dialog = nullptr;
 }
 
 void openDialogOf(ModuleRec& rec) {
-  if (g_hooks.openDialog) {
-    g_hooks.openDialog(&rec);
+  if (list().hooks.openDialog) {
+    list().hooks.openDialog(&rec);
   } else {
     rec.reopen = 0;  // nothing will re-create it
   }
@@ -75,25 +80,25 @@ const char* orderCodeOr(const ModuleRec* rec, const char* unknown) {
 
 }  // namespace
 
-void ModuleList_SetHooks(const ModuleListHooks& hooks) { g_hooks = hooks; }
+void ModuleList_SetHooks(const ModuleListHooks& hooks) { list().hooks = hooks; }
 
 void ModuleList_SetViewHooks(const ModuleListHooks& hooks) {
-  g_hooks.linesChanged = hooks.linesChanged;
-  g_hooks.selectLine = hooks.selectLine;
-  g_hooks.setHeader = hooks.setHeader;
+  list().hooks.linesChanged = hooks.linesChanged;
+  list().hooks.selectLine = hooks.selectLine;
+  list().hooks.setHeader = hooks.setHeader;
 }
 
 void ModuleList_SetDialogHooks(const ModuleListHooks& hooks) {
-  g_hooks.openDialog = hooks.openDialog;
-  g_hooks.closeDialog = hooks.closeDialog;
+  list().hooks.openDialog = hooks.openDialog;
+  list().hooks.closeDialog = hooks.closeDialog;
 }
 
 void ModuleList_SetActivateHook(void (*activateDialog)(ModuleRec* rec)) {
-  g_activateDialog = activateDialog;
+  list().activateDialog = activateDialog;
 }
 
 void ModuleList_Create() {
-  for (ModuleRec& rec : g_records) rec = ModuleRec{};
+  for (ModuleRec& rec : list().records) rec = ModuleRec{};
   linesChanged();
 }
 
@@ -102,7 +107,7 @@ int ModuleList_Add(int node, char bus, unsigned type, unsigned version, unsigned
   if (node < 0) return -1;
   ModuleRec* freeRec = nullptr;
   ModuleRec* match = nullptr;
-  for (ModuleRec& rec : g_records) {
+  for (ModuleRec& rec : list().records) {
     if (!inUse(rec)) {
       if (!freeRec) freeRec = &rec;
     } else if (!match && rec.node == node && rec.bus == bus && rec.type == type &&
@@ -139,7 +144,7 @@ void ModuleList_Remove(ModuleRec* rec) {
 }
 
 void ModuleList_Clear() {
-  for (ModuleRec& rec : g_records) {
+  for (ModuleRec& rec : list().records) {
     if (!inUse(rec)) continue;
     closeDialogOf(rec);
     rec = ModuleRec{};
@@ -148,7 +153,7 @@ void ModuleList_Clear() {
 }
 
 void ModuleList_CloseAllDialogs() {
-  for (ModuleRec& rec : g_records)
+  for (ModuleRec& rec : list().records)
     if (inUse(rec)) closeDialogOf(rec);
 }
 
@@ -156,37 +161,37 @@ void ModuleList_Rebuild() { linesChanged(); }
 
 int ModuleList_Count() {
   int n = 0;
-  for (const ModuleRec& rec : g_records) n += inUse(rec) ? 1 : 0;
+  for (const ModuleRec& rec : list().records) n += inUse(rec) ? 1 : 0;
   return n;
 }
 
 int ModuleList_CountDialogs() {
   int n = 0;
-  for (const ModuleRec& rec : g_records) n += inUse(rec) && rec.dialog ? 1 : 0;
+  for (const ModuleRec& rec : list().records) n += inUse(rec) && rec.dialog ? 1 : 0;
   return n;
 }
 
 ModuleRec* ModuleList_Next(ModuleRec* rec) {
   int i = 0;
   if (rec) {
-    if (rec < g_records || rec >= g_records + kModuleRecCount) return nullptr;
-    i = int(rec - g_records) + 1;
+    if (rec < list().records || rec >= list().records + kModuleRecCount) return nullptr;
+    i = int(rec - list().records) + 1;
   }
   for (; i < kModuleRecCount; ++i)
-    if (inUse(g_records[i])) return &g_records[i];
+    if (inUse(list().records[i])) return &list().records[i];
   return nullptr;
 }
 
 ModuleRec* ModuleList_AtLine(int listIndex) {
   if (listIndex < 0) return nullptr;
-  for (ModuleRec& rec : g_records)
+  for (ModuleRec& rec : list().records)
     if (inUse(rec) && rec.listIndex == listIndex) return &rec;
   return nullptr;
 }
 
 void ModuleList_DialogClosed(void* dialog) {
   if (!dialog) return;
-  for (ModuleRec& rec : g_records)
+  for (ModuleRec& rec : list().records)
     if (inUse(rec) && rec.dialog == dialog) rec.dialog = nullptr;
 }
 
@@ -209,7 +214,7 @@ void ModuleList_ShowStatus(const ModuleRec* rec) {
 void ModuleList_OpenDialog(ModuleRec* rec) {
   if (!isListed(rec)) return;
   if (rec->dialog) {
-    if (g_activateDialog) g_activateDialog(rec);
+    if (list().activateDialog) list().activateDialog(rec);
   } else {
     openDialogOf(*rec);
   }
@@ -226,5 +231,5 @@ std::string ModuleList_LineText(const ModuleRec* rec) {
 std::string ModuleList_HeaderText() { return Text_Format("%s ID", BusName(GetBusLetter())); }
 
 void ModuleList_UpdateHeader() {
-  if (g_hooks.setHeader) g_hooks.setHeader(ModuleList_HeaderText().c_str());
+  if (list().hooks.setHeader) list().hooks.setHeader(ModuleList_HeaderText().c_str());
 }

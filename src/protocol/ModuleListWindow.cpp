@@ -19,19 +19,20 @@
 #include "protocol/BusScan.h"
 #include "protocol/ModuleList.h"
 #include "protocol/SearchDialog.h"
+#include "ui/QtSingleInstance.h"
 
 namespace {
 // The one module list window; the module list's hooks reach it through here.
-QPointer<ModuleListWindow> g_window;
+ModuleListWindow* listWindow() { return SingleInstance_Find<ModuleListWindow>(); }
 
 void hookLinesChanged() {
-  if (g_window) g_window->rebuildLines();
+  if (ModuleListWindow* w = listWindow()) w->rebuildLines();
 }
 void hookSelectLine(int listIndex) {
-  if (g_window) g_window->selectLine(listIndex);
+  if (ModuleListWindow* w = listWindow()) w->selectLine(listIndex);
 }
 void hookSetHeader(const char* text) {
-  if (g_window) g_window->setHeader(QString::fromUtf8(text));
+  if (ModuleListWindow* w = listWindow()) w->setHeader(QString::fromUtf8(text));
 }
 }  // namespace
 
@@ -106,7 +107,7 @@ ModuleListWindow::ModuleListWindow(QWidget* parent) : QWidget(parent) {
   connect(list_, &QTreeWidget::itemSelectionChanged, this, &ModuleListWindow::onSelectionChanged);
   connect(list_, &QTreeWidget::itemDoubleClicked, this, &ModuleListWindow::onDoubleClicked);
 
-  g_window = this;
+  Session_Part<SingleInstanceSlot<ModuleListWindow>>().window = this;
   ModuleListHooks hooks;
   hooks.linesChanged = hookLinesChanged;
   hooks.selectLine = hookSelectLine;
@@ -117,7 +118,7 @@ ModuleListWindow::ModuleListWindow(QWidget* parent) : QWidget(parent) {
 }
 
 ModuleListWindow::~ModuleListWindow() {
-  if (g_window == this) {
+  if (listWindow() == this) {
     ModuleList_SetViewHooks(ModuleListHooks{});
     BusScan_SetProgressHook(nullptr);
   }

@@ -7,13 +7,9 @@
 #include <QPushButton>
 
 #include "bus/EthMaster.h"
-#include "core/MainWindow.h"
 #include "platform/Clock.h"
 #include "protocol/PlcState.h"
-
-namespace {
-QPointer<PlcDialog> g_dialog;
-}
+#include "ui/QtSingleInstance.h"
 
 PlcDialog::PlcDialog(QWidget* owner) : QDialog(owner) {
   setObjectName("DIALOG_PLCSTARTSTOP");
@@ -67,27 +63,29 @@ void PlcDialog::command(bool run) {
 }
 
 void PlcDialog_Open(QWidget* owner) {
-  if (g_dialog) {
-    g_dialog->raise();
-    g_dialog->activateWindow();
-    return;
-  }
-  if (!EthMaster_IsMasterAnswering()) return;
-  g_dialog = new PlcDialog(owner);
-  g_dialog->show();
+  SingleInstance_Show<PlcDialog>([owner]() -> PlcDialog* {
+    return EthMaster_IsMasterAnswering() ? new PlcDialog(owner) : nullptr;
+  });
 }
 
 void PlcDialog_Close() {
-  if (!g_dialog) return;
-  PlcDialog* dialog = g_dialog;
-  g_dialog = nullptr;
+  PlcDialog* dialog = SingleInstance_Release<PlcDialog>();
+  if (!dialog) return;
   dialog->pollTimer().stop();
   dialog->close();  // deletes itself
 }
 
-PlcDialog* PlcDialog_Instance() { return g_dialog; }
+PlcDialog* PlcDialog_Instance() { return SingleInstance_Find<PlcDialog>(); }
 
-void PlcDialog_InstallLinkHooks() {
-  EthMaster_SetPlcDialogHooks([] { PlcDialog_Open(MainWindow_Instance()); },
+namespace {
+// The owner the link's hook opens the dialog with.
+struct PlcDialogOwner {
+  QPointer<QWidget> owner;
+};
+}  // namespace
+
+void PlcDialog_InstallLinkHooks(QWidget* owner) {
+  Session_Part<PlcDialogOwner>().owner = owner;
+  EthMaster_SetPlcDialogHooks([] { PlcDialog_Open(Session_Part<PlcDialogOwner>().owner); },
                               [] { PlcDialog_Close(); });
 }

@@ -33,5 +33,6 @@ class PlcDialog : public QDialog {
 void PlcDialog_Open(QWidget* owner);
 void PlcDialog_Close();
 PlcDialog* PlcDialog_Instance();
-// Lets the Ethernet link open and close the dialog without knowing the GUI.
-void PlcDialog_InstallLinkHooks();
+// Lets the Ethernet link open (with this owner) and close the dialog without
+// knowing the GUI.
+void PlcDialog_InstallLinkHooks(QWidget* owner);

@@ -4,13 +4,18 @@
 #include "core/DebugLog.h"
 #include "core/ErrorReport.h"
 #include "core/Options.h"
+#include "core/Session.h"
 #include "protocol/ModuleList.h"
 #include "protocol/ModuleType.h"
 #include "protocol/VornProtCommands.h"
 
 namespace {
 
-int g_foundCount = 0;  // modules listed by the current scan
+struct ScanCount {
+  int found = 0;  // modules listed by the current scan
+};
+
+int& foundCount() { return Session_Part<ScanCount>().found; }
 
 uint32_t baseId() { return uint32_t(Option_GetInt("VORN_PROT_BASE_ID")); }
 
@@ -62,9 +67,9 @@ void collectIdentify(int node, const CanMsg& reply) {
     DebugLog("  (Module %02x skipped, is LIN master)", node);
     return;
   }
-  ++g_foundCount;
+  ++foundCount();
   const bool open = Option_GetInt("SCAN_OPEN_DIALOG") != 0 &&
-                    g_foundCount <= Option_GetInt("SCAN_OPEN_DIALOGS");
+                    foundCount() <= Option_GetInt("SCAN_OPEN_DIALOGS");
   ModuleList_Add(node, GetBusLetter(), id.type, id.version, id.state, open);
   const int count = ModuleList_Count();
   SetStatusText("Found %d module%s", count, count == 1 ? "" : "s");
@@ -135,7 +140,7 @@ IdentifyReply VornProt_DecodeIdentify(const CanMsg& reply) {
 
 void VornProt_ScanReset() {
   ResetReceive();
-  g_foundCount = 0;
+  foundCount() = 0;
 }
 
 int VornProt_ScanSend(int node) {
@@ -168,7 +173,7 @@ void VornProt_ScanCheck() {
   if (!any) DebugLog("  -> No result");
 }
 
-int VornProt_ScanFoundCount() { return g_foundCount; }
+int VornProt_ScanFoundCount() { return foundCount(); }
 
 int VornProt_SearchSend() {
   CanMsg msg;

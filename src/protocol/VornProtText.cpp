@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/Session.h"
 #include "protocol/VornProtCommands.h"
 
 namespace {
@@ -39,6 +40,15 @@ constexpr int kDataTypePdoCompare = 32;
 // Buffers sized for the longest text with any int.
 constexpr size_t kNumberTextSize = 48;
 
+// The shared buffers of the texts made up for unknown codes.
+struct NumberTexts {
+  char baud[kNumberTextSize];
+  char cpu[kNumberTextSize];
+  char bootError[kNumberTextSize];
+};
+
+NumberTexts& texts() { return Session_Part<NumberTexts>(); }
+
 }  // namespace
 
 const char* VornProt_BaudName(int index, char bus) {
@@ -46,22 +56,22 @@ const char* VornProt_BaudName(int index, char bus) {
     const char* text = bus == 'c' ? Lookup(kCanBaud, index) : Lookup(kModbusBaud, index);
     return text ? text : "Baud=undef";
   }
-  static thread_local char buffer[kNumberTextSize];
-  std::snprintf(buffer, sizeof buffer, "(#%d)", index);
+  char* buffer = texts().baud;
+  std::snprintf(buffer, kNumberTextSize, "(#%d)", index);
   return buffer;
 }
 
 const char* VornProt_CpuName(int code) {
   if (const char* text = Lookup(kCpuNames, code)) return text;
-  static thread_local char buffer[kNumberTextSize];
-  std::snprintf(buffer, sizeof buffer, "(#%d)", code);
+  char* buffer = texts().cpu;
+  std::snprintf(buffer, kNumberTextSize, "(#%d)", code);
   return buffer;
 }
 
 const char* VornProt_BootErrorText(int code) {
   if (const char* text = Lookup(kBootErrors, code)) return text;
-  static thread_local char buffer[kNumberTextSize];
-  std::snprintf(buffer, sizeof buffer, "(unknown error #%d)", code);
+  char* buffer = texts().bootError;
+  std::snprintf(buffer, kNumberTextSize, "(unknown error #%d)", code);
   return buffer;
 }
 

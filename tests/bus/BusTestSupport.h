@@ -19,12 +19,13 @@ inline CanMsg Frame(uint32_t id, std::vector<uint32_t> data, uint32_t time = 0) 
 // A bus test, with the scripted link and a manual clock to install when asked.
 class BusTest : public BusStateTest {
  protected:
-  // Puts the scripted link behind the LIN adapter row and makes it active.
+  // Puts a scripted link behind the LIN adapter row and makes it active.
   void openScripted() {
-    Interface_InstallLink(kInterfaceLin, &ScriptedLink::link);
+    scripted = ScriptedLink::InstallAs(kInterfaceLin);
     ASSERT_EQ(OpenInterface("LIN Adapter"), 0) << GetInterfaceError();
   }
   void useManualClock() { Clock_Install(&clock); }
 
   ManualClock clock{1000};
+  ScriptedLink* scripted = nullptr;  // owned by the interface layer
 };

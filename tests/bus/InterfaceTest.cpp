@@ -91,51 +91,52 @@ TEST_F(InterfaceTest, TheLinAdapterIsAnEmptyLinkAndLaterLinksAreNotAvailable) {
 TEST_F(InterfaceTest, SelectingTheActiveInterfaceDoesNothing) {
   openScripted();
   Interface_DeliverFrame(Frame(0x685, {5, 1}));
-  const int resets = ScriptedLink::resets;
+  const int resets = scripted->resets;
   EXPECT_EQ(OpenInterface("LIN Adapter"), 0);
-  EXPECT_EQ(ScriptedLink::opens, 1);
-  EXPECT_EQ(ScriptedLink::closes, 0);
-  EXPECT_EQ(ScriptedLink::resets, resets);
+  EXPECT_EQ(scripted->opens, 1);
+  EXPECT_EQ(scripted->closes, 0);
+  EXPECT_EQ(scripted->resets, resets);
   EXPECT_EQ(Interface_StoredFrames(5), 1);
 }
 
 TEST_F(InterfaceTest, AFailingCloseAbortsTheSwitch) {
   openScripted();
-  ScriptedLink::closeResult = -1;
+  scripted->closeResult = -1;
   EXPECT_EQ(OpenInterface("None"), -1);
   EXPECT_EQ(GetInterfaceType(), kInterfaceLin);
   EXPECT_EQ(CloseInterface(), -1);
   EXPECT_EQ(GetInterfaceType(), kInterfaceLin);
-  ScriptedLink::closeResult = 0;
+  scripted->closeResult = 0;
   EXPECT_EQ(OpenInterface("None"), 0);
   EXPECT_EQ(GetInterfaceType(), kInterfaceNone);
-  EXPECT_EQ(ScriptedLink::closes, 3);
+  EXPECT_EQ(scripted->closes, 3);
 }
 
 TEST_F(InterfaceTest, AFailingOpenLeavesNoInterface) {
-  Interface_InstallLink(kInterfaceLin, &ScriptedLink::link);
-  ScriptedLink::openResult = -1;
+  ScriptedLink::InstallAs(kInterfaceLin)->openResult = -1;
   Option_SetInt("SCAN_SEND_INTERVAL_MS", 33);
   EXPECT_EQ(OpenInterface("LIN Adapter"), -1);
   EXPECT_STREQ(GetInterfaceError(), "scripted open failed");
   EXPECT_EQ(GetInterfaceType(), kInterfaceNone);
+  EXPECT_EQ(GetInterfaceState(), InterfaceState::Failed);
   EXPECT_EQ(Option_GetInt("SCAN_SEND_INTERVAL_MS"), 33) << "no presets for a failed open";
 }
 
 TEST_F(InterfaceTest, SwitchingInterfacesClosesTheOldOneAndEmptiesTheMailboxes) {
   openScripted();
   Interface_DeliverFrame(Frame(0x685, {5, 1}));
-  Interface_InstallLink(kInterfacePcanUsb, &ScriptedLink::link);
+  ScriptedLink* adapter = ScriptedLink::InstallAs(kInterfacePcanUsb);
   ASSERT_EQ(OpenInterface("PCAN USB"), 0);
-  EXPECT_EQ(ScriptedLink::closes, 1);
-  EXPECT_EQ(ScriptedLink::opens, 2);
+  EXPECT_EQ(scripted->closes, 1);
+  EXPECT_EQ(adapter->opens, 1);
+  EXPECT_EQ(GetInterfaceState(), InterfaceState::Open);
   EXPECT_EQ(GetInterfaceType(), kInterfacePcanUsb);
   EXPECT_EQ(Interface_StoredFrames(5), 0);
 }
 
 TEST_F(InterfaceTest, OpeningPresetsScanAndProgrammingOptionsByLink) {
-  Interface_InstallLink(kInterfacePcanUsb, &ScriptedLink::link);
-  Interface_InstallLink(kInterfaceLin, &ScriptedLink::link);
+  ScriptedLink::InstallAs(kInterfacePcanUsb);
+  ScriptedLink::InstallAs(kInterfaceLin);
   Option_SetInt("SCAN_FLASHMODE", 7);
   Option_SetInt("SCAN_SEND_INTERVAL_MS", 7);
   Option_SetInt("PROGRAM_SEND_SYNC", 7);
@@ -166,7 +167,7 @@ TEST_F(InterfaceTest, EveryReceivedFrameGoesToTheRecordingLoggerButOnlyModuleFra
   EXPECT_TRUE(Interface_LoggerRecording());
   const uint32_t ids[] = {0x680, 0x6FF, 0x680 + 128, 0x67F, 0x185,
                           0x80000681, 0x40000681, 0x20000681};
-  for (uint32_t id : ids) ScriptedLink::incoming.push_back(Frame(id, {5}));
+  for (uint32_t id : ids) scripted->incoming.push_back(Frame(id, {5}));
   ASSERT_EQ(PollReceive(), 0);
   ASSERT_EQ(g_logged.size(), 8u);
   for (size_t i = 0; i < 8; ++i) EXPECT_EQ(g_logged[i].id, ids[i]);
@@ -179,7 +180,7 @@ TEST_F(InterfaceTest, EveryReceivedFrameGoesToTheRecordingLoggerButOnlyModuleFra
 
   Interface_SetFrameLogger(nullptr);
   EXPECT_FALSE(Interface_LoggerRecording());
-  ScriptedLink::incoming.push_back(Frame(0x682, {5}));
+  scripted->incoming.push_back(Frame(0x682, {5}));
   ASSERT_EQ(PollReceive(), 0);
   EXPECT_EQ(g_logged.size(), 8u);
   EXPECT_EQ(Interface_StoredFrames(2), 1);
@@ -188,8 +189,8 @@ TEST_F(InterfaceTest, EveryReceivedFrameGoesToTheRecordingLoggerButOnlyModuleFra
 TEST_F(InterfaceTest, TheNodeRangeFollowsTheBaseIdentifierOption) {
   Option_SetInt("VORN_PROT_BASE_ID", 0x700);
   openScripted();
-  ScriptedLink::incoming.push_back(Frame(0x705, {5, 1}));
-  ScriptedLink::incoming.push_back(Frame(0x685, {5, 2}));
+  scripted->incoming.push_back(Frame(0x705, {5, 1}));
+  scripted->incoming.push_back(Frame(0x685, {5, 2}));
   ASSERT_EQ(PollReceive(), 0);
   CanMsg out;
   ASSERT_EQ(FetchReply(0x705, 5, out), 1);
@@ -200,14 +201,14 @@ TEST_F(InterfaceTest, TheNodeRangeFollowsTheBaseIdentifierOption) {
 
 TEST_F(InterfaceTest, ARequestGetsItsReplyInTheSameRecord) {
   openScripted();
-  ScriptedLink::onSend = [](const CanMsg& m) {
-    ScriptedLink::incoming.push_back(Frame(0x690, {7, 1, 2, 3}));  // another node
-    ScriptedLink::incoming.push_back(Frame(m.id, {5, 0x81, 2, 3, 4, 5, 6, 1}, 777));
+  scripted->onSend = [this](const CanMsg& m) {
+    scripted->incoming.push_back(Frame(0x690, {7, 1, 2, 3}));  // another node
+    scripted->incoming.push_back(Frame(m.id, {5, 0x81, 2, 3, 4, 5, 6, 1}, 777));
   };
   CanMsg m = Frame(0x68A, {0x85});
   ASSERT_EQ(RequestReply(0x68A, 5, m), 0) << GetInterfaceError();
-  ASSERT_EQ(ScriptedLink::sent.size(), 1u);
-  EXPECT_EQ(ScriptedLink::sent[0].data[0], 0x85u);
+  ASSERT_EQ(scripted->sent.size(), 1u);
+  EXPECT_EQ(scripted->sent[0].data[0], 0x85u);
   EXPECT_EQ(m.id, 0x68Au);
   EXPECT_EQ(m.len, 8u);
   EXPECT_EQ(m.data[0], 5u);
@@ -219,10 +220,10 @@ TEST_F(InterfaceTest, ARequestGetsItsReplyInTheSameRecord) {
 TEST_F(InterfaceTest, StaleRepliesAreFlushedBeforeTheRequestGoesOut) {
   openScripted();
   // Received earlier but not yet polled: same command (stale) and another command.
-  ScriptedLink::incoming.push_back(Frame(0x68A, {5, 0xEE}));
-  ScriptedLink::incoming.push_back(Frame(0x68A, {6, 0xDD}));
-  ScriptedLink::onSend = [](const CanMsg& m) {
-    ScriptedLink::incoming.push_back(Frame(m.id, {5, 0x11}));
+  scripted->incoming.push_back(Frame(0x68A, {5, 0xEE}));
+  scripted->incoming.push_back(Frame(0x68A, {6, 0xDD}));
+  scripted->onSend = [this](const CanMsg& m) {
+    scripted->incoming.push_back(Frame(m.id, {5, 0x11}));
   };
   CanMsg m = Frame(0x68A, {0x85});
   ASSERT_EQ(RequestReply(0x68A, 5, m), 0);
@@ -235,7 +236,7 @@ TEST_F(InterfaceTest, StaleRepliesAreFlushedBeforeTheRequestGoesOut) {
 TEST_F(InterfaceTest, AStaleReplyAloneDoesNotSatisfyTheRequest) {
   openScripted();
   useManualClock();
-  ScriptedLink::incoming.push_back(Frame(0x68A, {5, 0xEE}));
+  scripted->incoming.push_back(Frame(0x68A, {5, 0xEE}));
   CanMsg m = Frame(0x68A, {0x85});
   EXPECT_EQ(RequestReply(0x68A, 5, m), -1);
   EXPECT_STREQ(GetInterfaceError(), "Module timeout");
@@ -259,7 +260,7 @@ TEST_F(InterfaceTest, ASilentModuleTimesOutJustAfterTheOptionsTime) {
 
 TEST_F(InterfaceTest, AFailingLinkEndsTheRequestWithItsText) {
   openScripted();
-  ScriptedLink::receiveResult = -1;
+  scripted->receiveResult = -1;
   CanMsg m = Frame(0x68A, {0x85});
   EXPECT_EQ(RequestReply(0x68A, 5, m), -1);
   EXPECT_STREQ(GetInterfaceError(), "scripted receive failed");
@@ -268,9 +269,9 @@ TEST_F(InterfaceTest, AFailingLinkEndsTheRequestWithItsText) {
 
 TEST_F(InterfaceTest, FlushRepliesPollsFirstAndMinusOneEmptiesTheNode) {
   openScripted();
-  ScriptedLink::incoming.push_back(Frame(0x68A, {5}));
-  ScriptedLink::incoming.push_back(Frame(0x68A, {6}));
-  ScriptedLink::incoming.push_back(Frame(0x68B, {6}));
+  scripted->incoming.push_back(Frame(0x68A, {5}));
+  scripted->incoming.push_back(Frame(0x68A, {6}));
+  scripted->incoming.push_back(Frame(0x68B, {6}));
   FlushReplies(0x68A, -1);
   EXPECT_EQ(Interface_StoredFrames(10), 0);
   EXPECT_EQ(Interface_StoredFrames(11), 1);
@@ -280,12 +281,12 @@ TEST_F(InterfaceTest, FlushRepliesPollsFirstAndMinusOneEmptiesTheNode) {
 
 TEST_F(InterfaceTest, ResetReceiveEmptiesTheLinkAndEveryMailbox) {
   openScripted();
-  ScriptedLink::incoming.push_back(Frame(0x68A, {5}));
+  scripted->incoming.push_back(Frame(0x68A, {5}));
   ASSERT_EQ(PollReceive(), 0);
-  ScriptedLink::incoming.push_back(Frame(0x68B, {5}));
+  scripted->incoming.push_back(Frame(0x68B, {5}));
   ResetReceive();
   EXPECT_EQ(Interface_StoredFrames(10), 0);
-  EXPECT_TRUE(ScriptedLink::incoming.empty());
+  EXPECT_TRUE(scripted->incoming.empty());
   ASSERT_EQ(PollReceive(), 0);
   EXPECT_EQ(Interface_StoredFrames(11), 0);
 }
@@ -310,7 +311,7 @@ TEST_F(InterfaceTest, ApplyLinkSettingsHandsTheOptionsToTheLinksAndClearsInput) 
   EXPECT_EQ(EthMaster_GetPort(), 65535);
   EXPECT_EQ(EthMaster_GetCanBusNo(), 3) << "kept until the master reports its buses";
   EXPECT_EQ(Interface_StoredFrames(5), 0);
-  EXPECT_GE(ScriptedLink::resets, 1);
+  EXPECT_GE(scripted->resets, 1);
 }
 
 }  // namespace

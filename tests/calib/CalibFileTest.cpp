@@ -6,9 +6,10 @@
 #include <algorithm>
 #include <random>
 
-#include "calib/CalibData.h"
+#include "calib/CalibDataFile.h"
+#include "io/CalibPoints.h"
 #include "core/WideText.h"
-#include "CalibSimFixture.h"
+#include "support/CalibSimFixture.h"
 
 namespace {
 

@@ -22,11 +22,9 @@ inline void CaptureOptionReport(const char* message) { OptionReports().push_back
 class OptionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Option_ResetForTest();
     OptionReports().clear();
     Option_Init(&CaptureOptionReport);
   }
-  void TearDown() override { Option_ResetForTest(); }
   const std::vector<std::string>& reports() const { return OptionReports(); }
 };
 

@@ -18,11 +18,9 @@ class DebugLogTest : public ScriptedUiTest {
  protected:
   void SetUp() override {
     ScriptedUiTest::SetUp();
-    DebugLog_ResetForTest();
     Clock_Install(&clock);
   }
   void TearDown() override {
-    DebugLog_ResetForTest();
     Clock_Install(nullptr);
     ScriptedUiTest::TearDown();
     EXPECT_TRUE(ui.calls().empty()) << "the log reported something: " << ui.calls()[0];

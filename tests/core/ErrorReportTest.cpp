@@ -1,5 +1,6 @@
 // Error reports, the status bar and its clearing timer, the wait cursor and
 // the factory-mode access file.
+#include "core/Session.h"
 #include "CoreTestSupport.h"
 #include "core/DebugLog.h"
 #include "core/ErrorReport.h"
@@ -13,15 +14,9 @@ class ErrorReportTest : public ScriptedUiTest {
  protected:
   void SetUp() override {
     ScriptedUiTest::SetUp();
-    Option_ResetForTest();
-    ErrorReport_ResetForTest();
-    DebugLog_ResetForTest();
     ui.clearRecord();
   }
   void TearDown() override {
-    ErrorReport_ResetForTest();
-    DebugLog_ResetForTest();
-    Option_ResetForTest();
     ScriptedUiTest::TearDown();
   }
   // The status bar's clearing timer, while armed.
@@ -154,17 +149,15 @@ TEST(FactoryMode, AccessFileVariants) {
 TEST(FactoryMode, DecidedOnceFromTheHomeFolder) {
   TestHome home;
   EXPECT_EQ(FactoryMode_AccessFilePath(), home.file("KVXconfig.access"));
-  FactoryMode_ResetForTest();
   WriteWholeFile(home.file("KVXconfig.access"), "FACTORY\n");
   FactoryMode_DecideAtStart();
   EXPECT_TRUE(FactoryMode());
   WriteWholeFile(home.file("KVXconfig.access"), "USER\n");
   FactoryMode_DecideAtStart();  // already decided: unchanged
   EXPECT_TRUE(FactoryMode());
-  FactoryMode_ResetForTest();
+  Session nextRun;
   FactoryMode_DecideAtStart();
   EXPECT_FALSE(FactoryMode());
-  FactoryMode_ResetForTest();
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <clocale>
 #include <filesystem>
 
+#include "core/Session.h"
 #include "CoreTestSupport.h"
 #include "core/NumberText.h"
 #include "core/OptionStore.h"
@@ -191,7 +192,7 @@ TEST_F(IniTest, DefaultPathIsTheBaseNameInTheHomeFolder) {
   EXPECT_EQ(Option_IniPath(), home.path() + "/KVXconfig.ini");
   Option_SetInt("SCAN_RANGE_STOP", 77);
   ASSERT_EQ(Option_SaveIni(nullptr), 0);
-  Option_ResetForTest();
+  Session nextRun;
   EXPECT_EQ(Option_LoadIni(nullptr, 2), 0);
   EXPECT_EQ(Option_GetInt("SCAN_RANGE_STOP"), 77);
 
@@ -245,7 +246,7 @@ TEST_F(IniTest, LineBreaksInsideAValueAreWrittenAsBlanks) {
   Option_SetInt("ETH_OPEN_STARTSTOPDIALOG", 1);
   ASSERT_EQ(Option_SaveIni(ini.c_str()), 0);
   EXPECT_NE(ReadWholeFile(ini).find("\nLOGGER_FILTER_LIST = \"1-5 7  9\"\n"), std::string::npos);
-  Option_ResetForTest();
+  Session nextRun;
   Option_Init(&CaptureOptionReport);
   EXPECT_EQ(Option_LoadIni(ini.c_str(), 1), 0);
   EXPECT_TRUE(reports().empty());
@@ -305,7 +306,7 @@ TEST_F(IniTest, EveryOptionSurvivesSaveAndLoad) {
   ASSERT_TRUE(reports().empty()) << reports()[0];
   ASSERT_EQ(Option_SaveIni(ini.c_str()), 0);
 
-  Option_ResetForTest();
+  Session nextRun;
   Option_Init(&CaptureOptionReport);
   for (size_t row = 0; row < slots.size(); ++row) expectValue(slots[row], row, false);
 
@@ -323,7 +324,7 @@ TEST_F(IniTest, LongestValuesSurviveSaveAndLoad) {
   ASSERT_EQ(Option_SetWString("RECENT_HEXFILE", hex), 0);
   Option_SetInt("ETH_OPEN_STARTSTOPDIALOG", 1);
   ASSERT_EQ(Option_SaveIni(ini.c_str()), 0);
-  Option_ResetForTest();
+  Session nextRun;
   Option_Init(&CaptureOptionReport);
   EXPECT_EQ(Option_LoadIni(ini.c_str(), 1), 0);
   EXPECT_TRUE(reports().empty());
@@ -344,7 +345,7 @@ TEST_F(IniTest, NumbersIgnoreTheProcessLocale) {
   if (!chosen) GTEST_SKIP() << "no locale with a decimal comma installed";
   Option_SetDouble("PROGRAM_SEND_INTERVAL_MS", 2.5);
   const int saved = Option_SaveIni(ini.c_str());
-  Option_ResetForTest();
+  Session nextRun;
   const int loaded = Option_LoadIni(ini.c_str(), 1);
   const double value = Option_GetDouble("PROGRAM_SEND_INTERVAL_MS");
   std::setlocale(LC_ALL, "C");

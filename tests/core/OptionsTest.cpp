@@ -3,6 +3,7 @@
 #include <cstring>
 #include <functional>
 
+#include "core/Session.h"
 #include "core/OptionStore.h"
 #include "core/OptionTable.h"
 #include "CoreTestSupport.h"
@@ -161,7 +162,6 @@ TEST_F(OptionTest, WideTextIsKeptAsUtf8) {
 }
 
 TEST(OptionReporting, MessagesWithoutCallbackAreDroppedAndCallbackCanComeLater) {
-  Option_ResetForTest();
   OptionReports().clear();
   EXPECT_EQ(Option_GetInt("NOPE"), 0);  // no callback: nothing to see, no crash
   EXPECT_EQ(Option_Init(&CaptureOptionReport), 0);  // already initialised: installs it
@@ -170,7 +170,6 @@ TEST(OptionReporting, MessagesWithoutCallbackAreDroppedAndCallbackCanComeLater) 
   EXPECT_EQ(Option_Init(nullptr), 0);  // a null callback keeps the installed one
   Option_GetLong("NOPE");
   EXPECT_EQ(OptionReports().size(), 2u);
-  Option_ResetForTest();
 }
 
 TEST(OptionDefinitions, IllegalTypeStopsInitialisationKeepingEarlierRows) {
@@ -181,12 +180,12 @@ TEST(OptionDefinitions, IllegalTypeStopsInitialisationKeepingEarlierRows) {
       {"", 0, 0, nullptr, 0},
   };
   OptionReports().clear();
-  EXPECT_EQ(Option_InitFromDefinitionsForTest(defs, &CaptureOptionReport), -1);
+  EXPECT_EQ(Option_InitFromDefinitions(defs, &CaptureOptionReport), -1);
   EXPECT_EQ(OptionReports(),
             std::vector<std::string>{"Illegal option type 'x' in option 'BAD' (see file Option.dat)"});
   EXPECT_EQ(Option_GetInt("GOOD"), 42);
   EXPECT_EQ(Option_GetInt("AFTER"), 0);  // never converted
-  Option_ResetForTest();
+  Session nextRun;  // the next run has the program's own table
   EXPECT_EQ(Option_GetInt("VORN_PROT_BASE_ID"), 1664);
 }
 
@@ -198,14 +197,13 @@ TEST(OptionDefinitions, BufferHoldsTheLongerOfDefaultAndMaximum) {
       {"", 0, 0, nullptr, 0},
   };
   OptionReports().clear();
-  ASSERT_EQ(Option_InitFromDefinitionsForTest(defs, &CaptureOptionReport), 0);
+  ASSERT_EQ(Option_InitFromDefinitions(defs, &CaptureOptionReport), 0);
   EXPECT_STREQ(Option_GetString("LONG_DEFAULT"), "ABCDEFGH");
   EXPECT_EQ(Option_SetString("LONG_DEFAULT", "12345678"), 0);
   EXPECT_EQ(Option_SetString("LONG_DEFAULT", "123456789"), -1);
   EXPECT_NE(OptionReports().at(0).find("max. allowed 8 chars"), std::string::npos);
   EXPECT_EQ(Option_GetLong("NUMBERS"), -12);
   EXPECT_DOUBLE_EQ(Option_GetDouble("REAL"), 25.0);
-  Option_ResetForTest();
 }
 
 }  // namespace

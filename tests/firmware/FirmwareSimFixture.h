@@ -31,7 +31,6 @@ class FirmwareSimTest : public ModuleSimTest {
   void SetUp() override {
     ModuleSimTest::SetUp();
     Clock_Install(&settlingClock);
-    FwUpload_ResetForTest();
     // Errors of the protocol layer (a module still rebooting) go to the status bar.
     Option_SetInt("ERRORS_IN_STATUSBAR", 1);
     Option_SetInt("WAIT_AFTER_MODULERESET_MS", 2000);  // manual clock: costs nothing
@@ -41,7 +40,6 @@ class FirmwareSimTest : public ModuleSimTest {
   }
   void TearDown() override {
     Poll_SetManualClockGraceMs(20);
-    FwUpload_ResetForTest();
     FwUpload_SetRunning(false);
     ModuleSimTest::TearDown();
   }

@@ -16,6 +16,7 @@
 #include "firmware/FwFileWatch.h"
 #include "firmware/UploadDialog.h"
 #include "module/ModuleDialog.h"
+#include "support/GuiModuleDialogs.h"
 
 namespace {
 
@@ -23,8 +24,7 @@ class FirmwareTabTest : public FirmwareSimTest {
  protected:
   void SetUp() override {
     FirmwareSimTest::SetUp();
-    FwFileWatch_ResetForTest();
-    ModuleDialog_InstallListHooks();
+    InstallModuleDialogs();
   }
   void TearDown() override {
     ModuleList_Clear();

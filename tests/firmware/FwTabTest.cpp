@@ -235,7 +235,6 @@ TEST_F(FwTabModuleTest, SilentModuleGivesNoModuleInfo) {
 // ---- file watcher -------------------------------------------------------------------
 
 TEST(FwFileWatchTiming, ReportsTwoTicksAfterTheFileSettled) {
-  FwFileWatch_ResetForTest();
   TempFolder folder;
   const std::string name = folder.file("fw.hex");
   WriteWholeFile(name, "a");

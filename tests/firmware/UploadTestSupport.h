@@ -20,13 +20,11 @@ class UploadTest : public SimConnectedTest {
 
   void SetUp() override {
     SimConnectedTest::SetUp();
-    FwUpload_ResetForTest();
     ASSERT_NO_FATAL_FAILURE(startAndConnect());
     rec.node = kNode;
     rec.bus = 'c';
   }
   void TearDown() override {
-    FwUpload_ResetForTest();
     SimConnectedTest::TearDown();
   }
 

@@ -12,7 +12,7 @@
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
 #include "core/ErrorReport.h"
-#include "core/MainWindow.h"
+#include "app/MainWindow.h"
 #include "core/Options.h"
 #include "core/Shell.h"
 #include "logger/LoggerDialog.h"
@@ -94,7 +94,7 @@ TEST_F(MainWindowTest, MenuCaptionsAndInterfaceNamesAfterStart) {
 }
 
 TEST_F(MainWindowTest, FactoryModeKeepsTheShippingDateItem) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   ASSERT_TRUE(start());
   EXPECT_TRUE(captions(find<QMenu>("menuModule")).contains("Set Shipping Date..."));
 }
@@ -208,7 +208,7 @@ TEST_F(MainWindowTest, StartCorrectsOptionsAndShutdownStoresNoneForEthernet) {
 }
 
 TEST_F(MainWindowTest, FactoryModeKeepsModuleTestModeAndClampsLowIntervals) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   writeIni("MODULETEST_MODE = 1\nSCAN_SEND_INTERVAL_MS = 5000\nPROGRAM_SEND_INTERVAL_MS = 0\n");
   ASSERT_TRUE(start());
   EXPECT_EQ(Option_GetInt("MODULETEST_MODE"), 1);

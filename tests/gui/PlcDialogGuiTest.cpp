@@ -86,7 +86,7 @@ TEST_F(PlcDialogTest, OpensOnlyWhileTheMasterAnswered) {
 }
 
 TEST_F(PlcDialogTest, ConnectingOpensTheDialogWhenTheOptionAsksForIt) {
-  PlcDialog_InstallLinkHooks();
+  PlcDialog_InstallLinkHooks(nullptr);
   CloseInterface();
   EXPECT_EQ(PlcDialog_Instance(), nullptr);
   Option_SetInt("ETH_OPEN_STARTSTOPDIALOG", 1);

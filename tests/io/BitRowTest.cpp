@@ -13,12 +13,9 @@ class BitRowTest : public ScriptedUiTest {
  protected:
   void SetUp() override {
     ScriptedUiTest::SetUp();
-    Option_ResetForTest();
     Option_SetInt("ERRORS_IN_STATUSBAR", 0);  // errors as boxes, so the test sees each one
   }
   void TearDown() override {
-    Option_ResetForTest();
-    ErrorReport_ResetForTest();
     ScriptedUiTest::TearDown();
   }
   BitRow make(char mode, int count) {

@@ -17,7 +17,6 @@ class BitWidgetTest : public ScriptedUiTest {
  protected:
   void SetUp() override {
     ScriptedUiTest::SetUp();
-    Option_ResetForTest();
     page = std::make_unique<QWidget>();
     page->resize(600, 200);
     placeholder = new QWidget(page.get());
@@ -26,8 +25,6 @@ class BitWidgetTest : public ScriptedUiTest {
   }
   void TearDown() override {
     page.reset();
-    Option_ResetForTest();
-    ErrorReport_ResetForTest();
     ScriptedUiTest::TearDown();
   }
   static QColor Pixel(QAbstractButton* b, int x, int y) { return b->grab().toImage().pixelColor(x, y); }

@@ -26,6 +26,7 @@
 #include "io/SwitchesTab.h"
 #include "module/ModuleDialog.h"
 #include "protocol/VornProtText.h"
+#include "support/GuiModuleDialogs.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ class IoTabsTest : public ModuleSimTest {
  protected:
   void SetUp() override {
     ModuleSimTest::SetUp();
-    ModuleDialog_InstallListHooks();
+    InstallModuleDialogs();
     ASSERT_NO_FATAL_FAILURE(startAndConnect());
   }
   void TearDown() override {
@@ -100,7 +101,7 @@ class IoTabsTest : public ModuleSimTest {
 // ---- Digital Out ----------------------------------------------------------------------
 
 TEST_F(IoTabsTest, DigitalOutScrollsSixChannelsAndWritesClickedBits) {
-  FactoryMode_SetForTest(true);  // shows the bit pattern buttons
+  FactoryMode_Set(true);  // shows the bit pattern buttons
   serve(6, kMultiIo, 0x83, [](SimModuleConfig& c) {
     SimIo_AddChannels(c, Group(SimIoGroup::DigitalOut, 0x1F, {0x1E07}, 6, 0x6200));
   });
@@ -256,7 +257,7 @@ TEST_F(IoTabsTest, DigitalInWithoutInputsSaysSo) {
 TEST_F(IoTabsTest, SwitchesPageShowsNodeAndBitRateSwitches) {
   Option_SetInt("BITWIDGET_REVERSE_ORDER", 1);
   Option_SetInt("MODULETEST_MODE", 1);
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   serve(11, kMultiIo, 0x85, [](SimModuleConfig& c) {
     c.dipNodeSwitches = 0x3A;
     c.dipBaudSwitches = 0x05;
@@ -282,7 +283,7 @@ TEST_F(IoTabsTest, SwitchesPageShowsNodeAndBitRateSwitches) {
 
 TEST_F(IoTabsTest, SwitchesPageStopsPollingWhenASwitchReadFails) {
   Option_SetInt("MODULETEST_MODE", 1);  // the page is a factory test page
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   serve(16, kMultiIo, 0x85, [](SimModuleConfig& c) { c.dipNodeSwitches = 0x12; });
   auto* page = openPage<SwitchesTab>(16, "TAB_MOD_DIPSWITCHES");
   ASSERT_NE(page, nullptr);
@@ -452,7 +453,7 @@ class DemoIoTabsTest : public ModuleSimTest {
  protected:
   void SetUp() override {
     ModuleSimTest::SetUp();
-    ModuleDialog_InstallListHooks();
+    InstallModuleDialogs();
   }
   void TearDown() override {
     ModuleList_Clear();

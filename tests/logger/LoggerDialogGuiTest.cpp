@@ -13,7 +13,7 @@
 #include <QPushButton>
 
 #include "LoggerTestSupport.h"
-#include "core/MainWindow.h"
+#include "app/MainWindow.h"
 #include "logger/LogLine.h"
 #include "logger/LoggerDialog.h"
 #include "logger/LoggerLinesWidget.h"
@@ -31,9 +31,7 @@ class LoggerDialogTest : public AppStateTest {
     Logger_Close();
     QApplication::processEvents();
     delete Logger_Instance();
-    FakeCanLink::clear();
     Clock_Install(nullptr);
-    FactoryMode_ResetForTest();
     AppStateTest::TearDown();
   }
   LoggerDialog* open() {
@@ -57,6 +55,7 @@ class LoggerDialogTest : public AppStateTest {
   }
 
   ManualClock clock{1000};
+  ScriptedLink* fake = nullptr;
 };
 
 TEST_F(LoggerDialogTest, NoInterfaceOrAnUnsupportedOneOpensNothing) {
@@ -68,7 +67,7 @@ TEST_F(LoggerDialogTest, NoInterfaceOrAnUnsupportedOneOpensNothing) {
 }
 
 TEST_F(LoggerDialogTest, ControlsFollowTheLoggerAndLinesArriveInBatches) {
-  FakeCanLink::activate();
+  fake = ActivateFakeCanLink();
   LoggerDialog* dialog = open();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(dialog->objectName(), "DIALOG_CANLOGGER");
@@ -96,7 +95,7 @@ TEST_F(LoggerDialogTest, ControlsFollowTheLoggerAndLinesArriveInBatches) {
   EXPECT_EQ(reset->text(), "Restart");
   EXPECT_FALSE(child<QLineEdit>("filterList")->isEnabled());
   EXPECT_TRUE(child<QLabel>("messagesPerSecond")->isEnabled());
-  FakeCanLink::incoming = {Msg(0x185, {0xAA}, 3000), Msg(0x186, {}, 3001), Msg(0x705, {0}, 4250)};
+  fake->incoming = {Msg(0x185, {0xAA}, 3000), Msg(0x186, {}, 3001), Msg(0x705, {0}, 4250)};
   fire(dialog->session().pollTimer());
   EXPECT_EQ(rows(), 2) << "received lines reach the list on the display tick, not one by one";
   fire(dialog->session().displayTimer());
@@ -115,7 +114,7 @@ TEST_F(LoggerDialogTest, ControlsFollowTheLoggerAndLinesArriveInBatches) {
 
   fire(dialog->session().statsTimer());
   clock.advance(1000);
-  FakeCanLink::incoming = {Msg(0x185, {}, 5000), Msg(0x185, {}, 5001)};
+  fake->incoming = {Msg(0x185, {}, 5000), Msg(0x185, {}, 5001)};
   fire(dialog->session().pollTimer());
   fire(dialog->session().statsTimer());
   EXPECT_EQ(child<QLabel>("messagesPerSecond")->text(), "2");
@@ -131,7 +130,7 @@ TEST_F(LoggerDialogTest, ControlsFollowTheLoggerAndLinesArriveInBatches) {
 }
 
 TEST_F(LoggerDialogTest, TheFileButtonShowsPressedWhileAFileIsOpen) {
-  FakeCanLink::activate();
+  fake = ActivateFakeCanLink();
   LoggerDialog* dialog = open();
   ASSERT_NE(dialog, nullptr);
   auto* button = child<QPushButton>("logFileButton");
@@ -148,12 +147,12 @@ TEST_F(LoggerDialogTest, TheFileButtonShowsPressedWhileAFileIsOpen) {
 
 TEST_F(LoggerDialogTest, RawStampsChangeTheHeaderAndCloseStoresTheOptions) {
   Option_SetInt("LOGGER_ORIGTIMESTAMP", 1);
-  FakeCanLink::activate();
+  fake = ActivateFakeCanLink();
   LoggerDialog* dialog = open();
   ASSERT_NE(dialog, nullptr);
   child<QCheckBox>("showLast")->setChecked(true);
   child<QPushButton>("startButton")->click();
-  FakeCanLink::incoming = {Msg(0x181, {}, 777)};
+  fake->incoming = {Msg(0x181, {}, 777)};
   fire(dialog->session().pollTimer());
   fire(dialog->session().displayTimer());
   LoggerLineModel* model = dialog->linesWidget()->lineModel();
@@ -167,8 +166,8 @@ TEST_F(LoggerDialogTest, RawStampsChangeTheHeaderAndCloseStoresTheOptions) {
 }
 
 TEST_F(LoggerDialogTest, FactoryModeOpensWithoutAnOwner) {
-  FactoryMode_SetForTest(true);
-  FakeCanLink::activate();
+  FactoryMode_Set(true);
+  fake = ActivateFakeCanLink();
   QWidget owner;
   Logger_Open(&owner);
   ASSERT_NE(Logger_Instance(), nullptr);
@@ -176,7 +175,7 @@ TEST_F(LoggerDialogTest, FactoryModeOpensWithoutAnOwner) {
 }
 
 TEST_F(LoggerDialogTest, ScreenshotHookOpensARecordingLogger) {
-  FakeCanLink::activate();
+  fake = ActivateFakeCanLink();
   LoggerDialog* dialog = LoggerDialog_OpenForScreenshot(nullptr);
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(dialog->session().state(), LoggerState::Running);
@@ -228,7 +227,7 @@ TEST_F(LoggerDialogTest, TheExtrasMenuOpensTheLogger) {
   QAction* action = window.action("actionCanLogger");
   ASSERT_NE(action, nullptr);
   EXPECT_TRUE(action->isEnabled());
-  FakeCanLink::activate();
+  fake = ActivateFakeCanLink();
   action->trigger();
   ASSERT_NE(Logger_Instance(), nullptr);
   EXPECT_EQ(Logger_Instance()->parentWidget(), &window);
@@ -240,12 +239,12 @@ TEST_F(LoggerDialogTest, TheExtrasMenuOpensTheLogger) {
 // it too (or the program would not end), with its file finished and its
 // options in the INI file the program writes on the way out.
 TEST_F(LoggerDialogTest, ClosingTheMainWindowClosesTheLoggerFirst) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   Option_SetInt("ASK_BEFORE_EXIT", 0);
   const std::string path = home.file("exit.log");
   {
     MainWindow window(nullptr);
-    FakeCanLink::activate();
+    fake = ActivateFakeCanLink();
     window.action("actionCanLogger")->trigger();
     LoggerDialog* dialog = Logger_Instance();
     ASSERT_NE(dialog, nullptr);

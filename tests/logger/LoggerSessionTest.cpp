@@ -17,11 +17,10 @@ class LoggerSessionTest : public LoggerStateTest {
   void SetUp() override {
     LoggerStateTest::SetUp();
     Clock_Install(&clock);
-    FakeCanLink::activate();
+    activateFakeCanLink();
     ASSERT_EQ(GetInterfaceType(), kInterfacePcanUsb);
   }
   void TearDown() override {
-    FakeCanLink::clear();
     LoggerStateTest::TearDown();
   }
 
@@ -42,8 +41,8 @@ class LoggerSessionTest : public LoggerStateTest {
     return rows;
   }
   // Queues frames on the fake adapter and lets the poll timer take them.
-  static void Receive(LoggerSession& s, std::vector<CanMsg> frames) {
-    for (const CanMsg& m : frames) FakeCanLink::incoming.push_back(m);
+  void Receive(LoggerSession& s, std::vector<CanMsg> frames) {
+    for (const CanMsg& m : frames) fake->incoming.push_back(m);
     s.pollTick();
   }
 
@@ -70,9 +69,9 @@ TEST_F(LoggerSessionTest, StartStopContinueRestartAndResetWriteTheirLines) {
   EXPECT_TRUE(ui.isArmed(&s.displayTimer()));
   EXPECT_EQ(ui.armedPeriod(&s.statsTimer()), 1000);
 
-  FakeCanLink::incoming.push_back(Msg(0x181, {1}));  // stale: dropped when recording starts
+  fake->incoming.push_back(Msg(0x181, {1}));  // stale: dropped when recording starts
   s.startStop();
-  EXPECT_EQ(FakeCanLink::resets, 1);
+  EXPECT_EQ(fake->resets, 1);
   EXPECT_TRUE(Interface_LoggerRecording());
   EXPECT_EQ(ui.armedPeriod(&s.pollTimer()), 100);
   EXPECT_STREQ(s.startCaption(), "Stop");
@@ -197,7 +196,7 @@ TEST_F(LoggerSessionTest, RemoteFramesAndOverlongFramesFromTheLink) {
 
 TEST_F(LoggerSessionTest, ModuleProtocolFramesAreNamedInFactoryModeOnly) {
   for (bool factory : {false, true}) {
-    FactoryMode_SetForTest(factory);
+    FactoryMode_Set(factory);
     LoggerSession s;
     s.startStop();
     Receive(s, {Msg(0x685, {0x80}, 1)});
@@ -234,7 +233,7 @@ TEST_F(LoggerSessionTest, ASmallBufferHolds1000LinesThenTheOverflowLineAndTheFil
 }
 
 TEST_F(LoggerSessionTest, MessagesPerSecondAndBusLoadWithTheInterfacesBitRate) {
-  FakeCanLink::bitRate = 125000;
+  fake->rate = 125000;
   LoggerSession s;
   s.statsTick();
   EXPECT_EQ(s.rateText(), "0");
@@ -253,7 +252,7 @@ TEST_F(LoggerSessionTest, MessagesPerSecondAndBusLoadWithTheInterfacesBitRate) {
   clock.advance(1000);
   s.statsTick();
   EXPECT_EQ(s.rateText(), "0");
-  FakeCanLink::bitRate = 0;
+  fake->rate = 0;
   clock.advance(1000);
   s.statsTick();
   EXPECT_EQ(s.loadText(), "?") << "an unknown bit rate gives no load";
@@ -355,7 +354,7 @@ TEST_F(LoggerSessionTest, ALinkFailurePausesWithOneReport) {
   LoggerSession s;
   s.startStop();
   Option_SetInt("ERRORS_IN_STATUSBAR", 0);  // errors in a message box
-  FakeCanLink::receiveResult = -1;
+  fake->receiveResult = -1;
   ui.expectMessage("Interface error:\nadapter unplugged", UiAnswer::Ok);
   s.pollTick();
   EXPECT_EQ(s.state(), LoggerState::Paused);

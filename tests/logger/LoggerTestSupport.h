@@ -29,30 +29,20 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// Besides the bus state, the error report and factory mode start and end off.
+// A scripted link as the active "PCAN USB" interface (one of the two the
+// logger takes), at 1000 kBaud. The interface layer owns it.
+inline ScriptedLink* ActivateFakeCanLink() {
+  ScriptedLink* fake = ScriptedLink::InstallAs(kInterfacePcanUsb);
+  fake->rate = 1000000;
+  fake->description = "1000 kBaud";
+  fake->receiveError = "adapter unplugged";
+  OpenInterface("PCAN USB");
+  return fake;
+}
+
+// A logger test with the scripted UI; the fake adapter once activated.
 class LoggerStateTest : public BusStateTest {
  protected:
-  void SetUp() override {
-    BusStateTest::SetUp();
-    ErrorReport_ResetForTest();
-    FactoryMode_SetForTest(false);
-  }
-  void TearDown() override {
-    FactoryMode_ResetForTest();
-    ErrorReport_ResetForTest();
-    BusStateTest::TearDown();
-  }
-};
-
-// The scripted link as the active "PCAN USB" interface (one of the two the
-// logger takes), at 1000 kBaud.
-struct FakeCanLink : ScriptedLink {
-  static void activate() {
-    clear();
-    bitRate = 1000000;
-    description = "1000 kBaud";
-    receiveError = "adapter unplugged";
-    Interface_InstallLink(kInterfacePcanUsb, &link);
-    OpenInterface("PCAN USB");
-  }
+  void activateFakeCanLink() { fake = ActivateFakeCanLink(); }
+  ScriptedLink* fake = nullptr;
 };

@@ -189,7 +189,7 @@ TEST_F(CanBusWriteTest, DipSwitchesOnNodeOneAreRefusedOutsideFactoryMode) {
 }
 
 TEST_F(CanBusWriteTest, DipSwitchesOnNodeOneOrZeroAreAcceptedInFactoryMode) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   connectDemo();
   const SimModuleId first = sim.findModule(0, 2), second = sim.findModule(0, 3);
   const struct {
@@ -229,7 +229,7 @@ TEST_F(CanBusWriteTest, DipSwitchesTurnedWhileTheQuestionIsOpenAreCheckedAgain) 
 }
 
 TEST_F(CanBusWriteTest, MissingDipSwitchesAreRefused) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   ModuleRec* rec = demoListed(2);
   // A module without switches reports 255 for both.
   changeModule(2, [](SimModuleConfig& c) { c.hasDipSwitches = false; });

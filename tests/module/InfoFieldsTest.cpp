@@ -69,7 +69,7 @@ TEST_F(InfoFieldsTest, KnownModuleReadsInfoOnceAndTheShippingDate) {
 }
 
 TEST_F(InfoFieldsTest, FactoryModeAddsTypeNumberAndProgrammingDate) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   ModuleRec* rec = demoListed(2);
   const InfoFields f = InfoFields_Read(*rec, true);
   EXPECT_EQ(f.name, "KVX 730-08   (#16)");
@@ -113,7 +113,7 @@ TEST_F(InfoFieldsTest, FailedRequestLeavesTheRestEmpty) {
 }
 
 TEST_F(InfoFieldsTest, FailedProgrammingDateStopsBeforeTheShippingDate) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   ModuleRec* rec = demoListed(2);
   InfoFields_Read(*rec, true);  // caches the module info
   sim.clearTraffic();

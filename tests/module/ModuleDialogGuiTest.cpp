@@ -14,14 +14,15 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
-#include "core/MainWindow.h"
+#include "app/MainWindow.h"
 #include "module/CanBusTab.h"
 #include "module/ModuleDialog.h"
 #include "module/ModuleTabs.h"
-#include "module/QtModulePages.h"
-#include "module/TabDialog.h"
+#include "app/ModulePages.h"
+#include "ui/TabDialog.h"
 #include "protocol/ModuleListWindow.h"
 #include "protocol/VornProt.h"
+#include "support/GuiModuleDialogs.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ class ModuleDialogTest : public ModuleSimTest {
  protected:
   void SetUp() override {
     ModuleSimTest::SetUp();
-    ModuleDialog_InstallListHooks();
+    InstallModuleDialogs();
     ModuleListHooks view;
     view.selectLine = [](int line) { g_selectedLine = line; };
     view.linesChanged = [] { ++g_linesChanged; };
@@ -122,7 +123,7 @@ TEST_F(ModuleDialogTest, KnownModuleShowsItsInfoPage) {
 }
 
 TEST_F(ModuleDialogTest, FactoryModeSetsTheShippingDateFromTheInfoPage) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   connectDemo();
   ModuleDialog* d = open(3);
   EXPECT_EQ(field(d, "infoName"), "KVX 740-02   (#32)");
@@ -139,7 +140,7 @@ TEST_F(ModuleDialogTest, FactoryModeSetsTheShippingDateFromTheInfoPage) {
 }
 
 TEST_F(ModuleDialogTest, EveryTabHasARealPageInTheOrderOfTheTabList) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   Option_SetInt("DEBUG_MODE", 1);
   Option_SetInt("MODULETEST_MODE", 1);
   connectDemo();
@@ -161,7 +162,7 @@ TEST_F(ModuleDialogTest, EveryTabHasARealPageInTheOrderOfTheTabList) {
 }
 
 TEST_F(ModuleDialogTest, BootloaderModuleShowsNoFirmwarePagesAndDashedVersion) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   Option_SetInt("DEBUG_MODE", 1);
   connectDemo();
   ModuleDialog* d = open(7);  // digital outputs, bootloader only, no firmware
@@ -214,7 +215,7 @@ TEST_F(ModuleDialogTest, InfoPageShowsASecondOrderCodeOnlyWhenThereIsOne) {
 }
 
 TEST_F(ModuleDialogTest, ModuleMenuSetsTheShippingDateOfAllModules) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   connectDemo();
   {
     MainWindow main(nullptr);

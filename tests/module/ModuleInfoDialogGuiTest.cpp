@@ -16,7 +16,7 @@ namespace {
 class ModuleInfoDialogTest : public ScriptedUiTest {
  protected:
   void TearDown() override {
-    FactoryMode_SetForTest(false);
+    FactoryMode_Set(false);
     ScriptedUiTest::TearDown();
   }
   static QStringList headers(ModuleInfoDialog& d) {
@@ -63,7 +63,7 @@ TEST_F(ModuleInfoDialogTest, OpensWithReleasedTypesSortedByName) {
 }
 
 TEST_F(ModuleInfoDialogTest, FactoryModeShowsEveryRowAndTheStatusColumn) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   ModuleInfoDialog d;
   EXPECT_EQ(headers(d), (QStringList{"Name", "Status", "Comment"}));
   EXPECT_EQ(d.list()->topLevelItemCount(), ModuleType_Count());

@@ -48,7 +48,7 @@ class ModuleSimTest : public SimConnectedTest {
     Option_SetInt("ERRORS_IN_STATUSBAR", 0);
   }
   void TearDown() override {
-    FactoryMode_SetForTest(false);
+    FactoryMode_Set(false);
     SimConnectedTest::TearDown();
   }
 

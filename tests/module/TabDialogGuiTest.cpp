@@ -5,7 +5,7 @@
 #include <QVBoxLayout>
 
 #include "core/Options.h"
-#include "module/TabDialog.h"
+#include "ui/TabDialog.h"
 #include "support/TestEnvironment.h"
 
 namespace {
@@ -49,7 +49,6 @@ class TabDialogTest : public ScriptedUiTest {
   }
   void TearDown() override {
     delete dialog;
-    Option_ResetForTest();
     ScriptedUiTest::TearDown();
   }
   int add(const char* label, Counts* counts) {

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "core/ErrorReport.h"
-#include "core/MainWindow.h"
+#include "app/MainWindow.h"
 #include "protocol/ModuleListWindow.h"
 
 namespace {

@@ -27,11 +27,11 @@ TEST(SearchRunText, TheModuleNameShowsTheTypeForUnknownModulesAndInFactoryMode) 
   rec.type = 99;
   EXPECT_EQ(SearchRun_ModuleName(rec), "Unknown module type #99");
   rec.type = 16;
-  FactoryMode_SetForTest(false);
+  FactoryMode_Set(false);
   EXPECT_EQ(SearchRun_ModuleName(rec), "KVX 730-08");
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   EXPECT_EQ(SearchRun_ModuleName(rec), "KVX 730-08   (#16)");
-  FactoryMode_SetForTest(false);
+  FactoryMode_Set(false);
 }
 
 class NodeIdTest : public ProtocolSimTest {
@@ -97,7 +97,9 @@ TEST_F(NodeIdTest, ResetAllNodeIdsReturnsEveryListedModuleToItsSwitchesThenScans
   EXPECT_EQ(sim.moduleNode(sim.findModule(0, 3)), 3);
   EXPECT_TRUE(ScanRunning());  // SCAN_ON_START is set by default
   EXPECT_EQ(ModuleList_Count(), 0);
-  BusScan_ResetForTest();
+  BusScan_Command();  // the user cancels: the scan collects,
+  BusScan_Command();  // and ends
+  ASSERT_FALSE(ScanRunning());
 
   Option_SetInt("SCAN_ON_START", 0);
   ModuleList_Add(2, 'c', 16, 1, 0, false);

@@ -17,12 +17,9 @@ class ProtocolSimTest : public SimConnectedTest {
  protected:
   void SetUp() override {
     SimConnectedTest::SetUp();
-    BusScan_ResetForTest();
   }
   void TearDown() override {
-    BusScan_ResetForTest();
     DebugLog_Close();
-    DebugLog_ResetForTest();
     SimConnectedTest::TearDown();
   }
 

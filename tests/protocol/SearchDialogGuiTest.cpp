@@ -118,7 +118,7 @@ TEST_F(SearchDialogTest, AModuleOfUnknownTypeShowsItsTypeNumber) {
 }
 
 TEST_F(SearchDialogTest, FactoryModeShowsTheTypeBesideTheName) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   SearchDialog d(nullptr);
   findModule(d, 2);
   EXPECT_EQ(found(d), "KVX 730-08   (#16)");

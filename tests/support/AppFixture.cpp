@@ -19,20 +19,11 @@ void AppStateTest::SetUp() {
   unsetenv("HOMEPATH");
   setenv("HOME", home.path().c_str(), 1);
   Platform_SetExecutablePath("/opt/kvx/KVXconfig");
-  Option_ResetForTest();
-  Interface_ResetForTest();
-  EthMaster_ResetForTest();
-  DebugLog_ResetForTest();
-  ErrorReport_ResetForTest();
-  FactoryMode_SetForTest(false);
+  FactoryMode_Set(false);
 }
 
 void AppStateTest::TearDown() {
   CloseInterface();
-  Interface_ResetForTest();
-  EthMaster_ResetForTest();
-  ErrorReport_ResetForTest();
-  Option_ResetForTest();
   Platform_SetExecutablePath("");
   for (auto& [name, value] : savedEnv_)
     value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());

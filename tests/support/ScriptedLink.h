@@ -1,9 +1,9 @@
-// A bus link whose every call the test controls, and a fixture that puts the
-// interface layer, the Ethernet link, the options and the clock back to their
-// start state around each test.
+// A bus link whose every call the test controls, and a fixture with the
+// scripted UI installed.
 #pragma once
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,88 +15,62 @@
 #include "support/TestEnvironment.h"
 
 // Frames queued in `incoming` are delivered one per receive call; sends are
-// recorded; open, close and receive answer as told. clear() puts every
-// setting back to the values below.
-struct ScriptedLink {
-  static inline std::deque<CanMsg> incoming;
-  static inline std::vector<CanMsg> sent;
-  static inline int openResult = 0;
-  static inline int closeResult = 0;
-  static inline int receiveResult = 0;
-  static inline int opens = 0;
-  static inline int closes = 0;
-  static inline int resets = 0;
-  static inline int bitRate = 0;
-  // What describe() answers, and the interface error a failed receive leaves.
-  static inline std::string description = "scripted";
-  static inline std::string receiveError = "scripted receive failed";
+// recorded; open, close and receive answer as told.
+class ScriptedLink : public Link {
+ public:
+  std::deque<CanMsg> incoming;
+  std::vector<CanMsg> sent;
+  int openResult = 0;
+  int closeResult = 0;
+  int receiveResult = 0;
+  int opens = 0;
+  int closes = 0;
+  int resets = 0;
+  int rate = 0;
+  // What describe() answers, and the text of a failed receive.
+  std::string description = "scripted";
+  std::string receiveError = "scripted receive failed";
   // Called on each send, e.g. to queue the module's answer.
-  static inline void (*onSend)(const CanMsg&) = nullptr;
+  std::function<void(const CanMsg&)> onSend;
 
-  static void clear() {
-    incoming.clear();
-    sent.clear();
-    openResult = closeResult = receiveResult = 0;
-    opens = closes = resets = 0;
-    bitRate = 0;
-    description = "scripted";
-    receiveError = "scripted receive failed";
-    onSend = nullptr;
-  }
-  static int open() {
+  LinkResult open() override {
     ++opens;
-    if (openResult) SetInterfaceError("scripted open failed");
-    return openResult;
+    return openResult ? LinkResult{openResult, "scripted open failed"} : LinkResult{};
   }
-  static int close() {
+  LinkResult close() override {
     ++closes;
-    return closeResult;
+    return closeResult ? LinkResult{closeResult, "scripted close failed"} : LinkResult{};
   }
-  static int send(const CanMsg& m) {
+  LinkResult send(const CanMsg& m) override {
     sent.push_back(m);
     if (onSend) onSend(m);
-    return 0;
+    return {};
   }
-  static int receive(CanMsg& m, int& got) {
-    got = 0;
-    if (receiveResult) {
-      SetInterfaceError("%s", receiveError.c_str());
-      return receiveResult;
-    }
-    if (incoming.empty()) return 0;
+  LinkResult receive(CanMsg& m, bool& got) override {
+    got = false;
+    if (receiveResult) return LinkResult{receiveResult, receiveError};
+    if (incoming.empty()) return {};
     m = incoming.front();
     incoming.pop_front();
-    got = 1;
-    return 0;
+    got = true;
+    return {};
   }
-  static void reset() {
+  void reset() override {
     ++resets;
     incoming.clear();
   }
-  static int rate() { return bitRate; }
-  static void describe(std::string& out) { out = description; }
+  int bitRate() const override { return rate; }
+  std::string describe() const override { return description; }
 
-  static constexpr BusLink link = {.open = open, .close = close, .send = send, .receive = receive,
-                                   .reset = reset, .bitRate = rate, .describe = describe};
-};
-
-// Starts each test with the default options, no interface, a cleared scripted
-// link and the system clock, and leaves things that way.
-class BusStateTest : public ScriptedUiTest {
- protected:
-  void SetUp() override {
-    ScriptedUiTest::SetUp();
-    Option_ResetForTest();
-    Interface_ResetForTest();
-    EthMaster_ResetForTest();
-    ScriptedLink::clear();
-  }
-  void TearDown() override {
-    Interface_ResetForTest();
-    EthMaster_ResetForTest();
-    ScriptedLink::clear();
-    Clock_Install(nullptr);
-    Option_ResetForTest();
-    ScriptedUiTest::TearDown();
+  // Puts a new scripted link behind an interface type; the interface layer
+  // owns it, the test keeps the pointer.
+  static ScriptedLink* InstallAs(int type) {
+    auto link = std::make_unique<ScriptedLink>();
+    ScriptedLink* raw = link.get();
+    Interface_InstallLink(type, std::move(link));
+    return raw;
   }
 };
+
+// A test of the bus layers with the scripted UI installed.
+using BusStateTest = ScriptedUiTest;

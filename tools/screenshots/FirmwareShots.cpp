@@ -9,7 +9,7 @@
 
 #include "Screenshots.h"
 #include "core/ErrorReport.h"
-#include "core/MainWindow.h"
+#include "app/MainWindow.h"
 #include "core/Options.h"
 #include "core/WideText.h"
 #include "firmware/FirmwareTab.h"

@@ -55,7 +55,7 @@ QWidget* PageShot(ScreenshotContext& ctx, int node, const char* pageName, QWidge
   }
   if (ModuleDialog* open = ModuleDialog_FromHandle(rec->dialog)) open->close();
   const bool wasFactory = FactoryMode();
-  FactoryMode_SetForTest(factory);
+  FactoryMode_Set(factory);
   ModuleList_OpenDialog(rec);
   ModuleDialog* dialog = ModuleDialog_FromHandle(rec->dialog);
   QWidget* found = nullptr;
@@ -65,7 +65,7 @@ QWidget* PageShot(ScreenshotContext& ctx, int node, const char* pageName, QWidge
       found = dialog->tabControl()->widget(i);
     }
   }
-  FactoryMode_SetForTest(wasFactory);
+  FactoryMode_Set(wasFactory);
   if (!found) {
     std::fprintf(stderr, "kvxscreens: module %d has no page %s\n", node, pageName);
     return nullptr;

@@ -7,7 +7,7 @@
 
 #include "Screenshots.h"
 #include "SimServer.h"
-#include "core/MainWindow.h"
+#include "app/MainWindow.h"
 #include "core/Options.h"
 #include "logger/LoggerDialog.h"
 #include "traffic/CanOpenTraffic.h"

@@ -6,7 +6,7 @@
 
 #include "Screenshots.h"
 #include "core/ErrorReport.h"
-#include "core/MainWindow.h"
+#include "app/MainWindow.h"
 #include "module/ModuleDialog.h"
 #include "module/ModuleInfoDialog.h"
 #include "protocol/ModuleList.h"
@@ -34,9 +34,9 @@ QWidget* ModuleDialogShot(int node, int tabIndex) {
 // factory mode only needs to last while the dialog opens.
 QWidget* FactoryModuleDialogShot(int node, int tabIndex) {
   const bool factory = FactoryMode();
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   QWidget* dialog = ModuleDialogShot(node, tabIndex);
-  FactoryMode_SetForTest(factory);
+  FactoryMode_Set(factory);
   return dialog;
 }
 

@@ -9,7 +9,7 @@
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
 #include "core/ErrorReport.h"
-#include "core/MainWindow.h"
+#include "app/MainWindow.h"
 #include "platform/Poll.h"
 #include "protocol/ModuleList.h"
 #include "protocol/ModuleListWindow.h"

@@ -2,7 +2,7 @@
 #include <QApplication>
 
 #include "Screenshots.h"
-#include "core/MainWindow.h"
+#include "app/MainWindow.h"
 #include "protocol/PlcDialog.h"
 
 KVX_SCREENSHOT("main-window") { return (QWidget*)ctx.mainWindow; }

@@ -16,7 +16,8 @@
 #include "SimServer.h"
 #include "bus/Interface.h"
 #include "core/ErrorReport.h"
-#include "core/MainWindow.h"
+#include "app/MainWindow.h"
+#include "core/Session.h"
 #include "core/Options.h"
 #include "platform/Paths.h"
 #include "protocol/PlcDialog.h"
@@ -57,13 +58,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kvxscreens: cannot start the simulator: %s\n", sim.lastError().c_str());
     return 1;
   }
-  Option_SetInt("ETHERNET_PORTNO", sim.port());
-
   QtUi ui;
   Ui_Install(&ui);
-  PlcDialog_InstallLinkHooks();
   int failures = 0;
   {
+    Session session;  // the program's state, ended before the Qt backend goes
+    Option_SetInt("ETHERNET_PORTNO", sim.port());
     MainWindow window(&ui);
     if (!window.startUp())
       std::fprintf(stderr, "kvxscreens: %s\n", GetInterfaceError());

@@ -1,4 +1,4 @@
-#include "calib/CalibValue.h"
+#include "io/CalibValue.h"
 
 #include <cctype>
 #include <cfloat>

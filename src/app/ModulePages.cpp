@@ -1,4 +1,4 @@
-#include "module/QtModulePages.h"
+#include "app/ModulePages.h"
 
 #include <cstring>
 
@@ -11,10 +11,18 @@
 
 namespace {
 
+using ModulePageFactory = QWidget* (*)(QWidget* parent);
+
 struct ModulePage {
   const char* pageName;
   ModulePageFactory create;
 };
+
+// The usual factory: a page class whose constructor takes the parent.
+template <class Page>
+QWidget* ModulePages_Make(QWidget* parent) {
+  return new Page(parent);
+}
 
 // Every page that exists, by page name. To add one: include its header above
 // and add a line {"TAB_MOD_...", ModulePages_Make<YourTab>}. Order does not
@@ -32,7 +40,7 @@ const ModulePage kModulePages[] = {
 
 }  // namespace
 
-ModulePageFactory ModulePages_Find(const char* pageName) {
+TabPageFactory ModulePages_Find(const char* pageName) {
   if (!pageName) return nullptr;
   for (const ModulePage& page : kModulePages)
     if (std::strcmp(page.pageName, pageName) == 0) return page.create;

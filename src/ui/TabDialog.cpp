@@ -1,4 +1,4 @@
-#include "module/TabDialog.h"
+#include "ui/TabDialog.h"
 
 #include <QHideEvent>
 #include <QShowEvent>

@@ -64,6 +64,3 @@ class MainWindow : public QMainWindow {
   bool lastRectKnown_ = false;
   bool shutDown_ = false;
 };
-
-// The one main window of the program (nullptr before it is created).
-MainWindow* MainWindow_Instance();

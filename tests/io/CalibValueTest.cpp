@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "calib/CalibValue.h"
+#include "io/CalibValue.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // A module's calibration points, read, set and cleared through the
-// calibration point command (0x36), and the calibration data file (*.cal)
-// that holds all factory points of a module.
+// calibration point command (0x36). The calibration data file (*.cal) that
+// holds all factory points of a module is in calib/CalibDataFile.h.
 //
 // Every analog channel has two points per configuration (the factory set,
 // addressed by the configuration's type and range) and one pair that does
@@ -16,7 +16,7 @@
 
 #include <string>
 
-#include "calib/CalibValue.h"
+#include "io/CalibValue.h"
 #include "io/ChanInfo.h"
 
 struct ModuleRec;
@@ -58,18 +58,3 @@ int CalibData_CheckUserPoints(const ModuleRec& module, const ChanInfo& channels,
 // channel. 0 (a failure has been reported), -1 when the user declined.
 int CalibData_ClearFactoryPoints(const ModuleRec& module, const ChanInfo& channels, bool outputs);
 
-// Results of CalibData_SaveFile.
-constexpr int CALIB_SAVE_DONE = 0;       // also after a reported transmission failure
-constexpr int CALIB_SAVE_CANCELLED = 1;  // in the file dialog
-constexpr int CALIB_SAVE_NO_FILE = 2;    // the file could not be written (reported)
-// Saves the factory points of every configuration of every channel to a file
-// the user chooses (remembered in CALIB_LOADSAVE_FILE).
-int CalibData_SaveFile(const ModuleRec& module, const ChanInfo& channels, bool outputs);
-
-// Results of CalibData_LoadFile.
-constexpr int CALIB_LOAD_DONE = 0;       // errors, if any, have been reported
-constexpr int CALIB_LOAD_CANCELLED = 1;  // in the file dialog
-constexpr int CALIB_LOAD_DECLINED = 2;   // the user did not agree to overwrite
-constexpr int CALIB_LOAD_NO_FILE = 3;    // the file could not be opened (reported)
-// Loads a calibration data file chosen by the user into the module's factory points.
-int CalibData_LoadFile(const ModuleRec& module, const ChanInfo& channels, bool outputs);

@@ -2,8 +2,8 @@
 // the wire, the questions asked, and the points the module ends up with.
 #include <gtest/gtest.h>
 
-#include "calib/CalibData.h"
-#include "CalibSimFixture.h"
+#include "io/CalibPoints.h"
+#include "support/CalibSimFixture.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // Reads wait for the reply, everything else for the acknowledgement.
 #pragma once
 
-#include "calib/CalibValue.h"
+#include "io/CalibValue.h"
 
 // Operations (bits 7..5 of byte 2).
 enum CalibOperation {

@@ -1,4 +1,4 @@
-#include "core/MainWindow.h"
+#include "app/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QStatusBar>
 
+#include "app/ModulePages.h"
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
 #include "core/DebugLog.h"
@@ -27,7 +28,6 @@
 #include "ui/QtUi.h"
 
 namespace {
-MainWindow* g_instance = nullptr;
 
 constexpr const char* kVersionText = "1.0.0";
 
@@ -35,10 +35,7 @@ constexpr const char* kVersionText = "1.0.0";
 QString buildDate() { return QString::fromLatin1(__DATE__).simplified(); }
 }  // namespace
 
-MainWindow* MainWindow_Instance() { return g_instance; }
-
 MainWindow::MainWindow(QtUi* ui, QWidget* parent) : QMainWindow(parent), ui_(ui) {
-  g_instance = this;
   setObjectName("KVXconfig");
   setWindowTitle("KVXconfig");
   moduleList_ = new ModuleListWindow(this);
@@ -68,7 +65,6 @@ MainWindow::~MainWindow() {
   shutDown();
   Shell_SetUpdateControlsHook({});
   if (ui_) ui_->setStatusSink({});
-  if (g_instance == this) g_instance = nullptr;
 }
 
 QAction* MainWindow::addAction(QMenu* menu, const QString& caption, const QString& name) {
@@ -137,7 +133,14 @@ void MainWindow::buildMenu() {
   connect(addAction(help, "KVX 700 Modules...", "actionModuleCatalogue"), &QAction::triggered, this,
           [this] { ModuleInfoDialog_Show(this); });
   // The module list opens, re-creates and closes module dialogs through these.
-  ModuleDialog_InstallListHooks();
+  ModuleDialogContext dialogs;
+  dialogs.owner = this;
+  dialogs.listRect = [this] {
+    return QRect(moduleList_->mapToGlobal(QPoint(0, 0)), moduleList_->size());
+  };
+  dialogs.findPage = ModulePages_Find;
+  ModuleDialog_Install(dialogs);
+  PlcDialog_InstallLinkHooks(this);
   connect(addAction(help, "&About...", "actionAbout"), &QAction::triggered, this,
           &MainWindow::showAbout);
 

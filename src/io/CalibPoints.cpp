@@ -1,6 +1,6 @@
-#include "calib/CalibData.h"
+#include "io/CalibPoints.h"
 
-#include "calib/CalibDataRequest.h"
+#include "io/CalibPointRequest.h"
 #include "core/ErrorReport.h"
 #include "core/TextFormat.h"
 #include "protocol/ModuleList.h"

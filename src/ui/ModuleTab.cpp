@@ -1,0 +1,30 @@
+#include "ui/ModuleTab.h"
+
+#include <QTimer>
+
+#include "core/Options.h"
+
+ModuleTab::ModuleTab(QWidget* parent) : TabPage(parent), timer_(new QTimer(this)) {
+  timer_->setObjectName("refreshTimer");
+  connect(timer_, &QTimer::timeout, this, &ModuleTab::tick);
+}
+
+ModuleRec* ModuleTab::module() const {
+  TabDialogData* data = TabDialog_DataOfPage(this);
+  return data ? data->module : nullptr;
+}
+
+void ModuleTab::tick() {
+  timer_->stop();
+  poll();
+  updatePolling();
+}
+
+void ModuleTab::updatePolling() {
+  if (pollingWanted())
+    timer_->start(Option_GetInt("AUTOUPDATE_INTERVAL_MS"));
+  else
+    timer_->stop();
+}
+
+void ModuleTab::pageHidden() { timer_->stop(); }
