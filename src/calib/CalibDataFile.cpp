@@ -152,7 +152,7 @@ int ChannelByte(int channel, bool outputs) {
 
 // The remembered file name, without a trailing separator, as the dialog's start.
 std::string RememberedFile() {
-  std::string name = Text_Narrow(Option_GetWString(kFileOption));
+  std::string name = Option_GetText(kFileOption);
   if (!name.empty() && (name.back() == '\\' || name.back() == '/')) name.pop_back();
   return name;
 }
@@ -328,7 +328,7 @@ int CalibData_SaveFile(const ModuleRec& module, const ChanInfo& channels, bool o
   UiFileRequest request = FileRequest("Save calibration data to file");
   std::string path;
   if (!Ui_SaveFile(request, path)) return CALIB_SAVE_CANCELLED;
-  Option_SetWString(kFileOption, Text_Widen(path));
+  Option_SetText(kFileOption, path);
 
   std::FILE* file = std::fopen(path.c_str(), "w");
   if (!file) {
@@ -354,7 +354,7 @@ int CalibData_LoadFile(const ModuleRec& module, const ChanInfo& channels, bool o
   UiFileRequest request = FileRequest("Load calibration data from file");
   std::string path;
   if (!Ui_OpenFile(request, path)) return CALIB_LOAD_CANCELLED;
-  Option_SetWString(kFileOption, Text_Widen(path));
+  Option_SetText(kFileOption, path);
 
   if (Ui_MessageBox("Continue and overwrite module factory calibration?",
                     "Overwrite module factory calibration?", UiButtons::YesNo,

@@ -214,3 +214,12 @@ const std::wstring& Option_GetWString(const char* name) {
 int Option_SetWString(const char* name, const std::wstring& text) {
   return setText(name, OPTION_TYPE_WSTRING, "Option_SetWString", Text_Narrow(text));
 }
+
+const char* Option_GetText(const char* name) {
+  const OptionSlot* slot = lookup(name, OPTION_TYPE_WSTRING, "Option_GetWString");
+  return slot ? slot->textValue() : "";
+}
+
+int Option_SetText(const char* name, const std::string& utf8) {
+  return setText(name, OPTION_TYPE_WSTRING, "Option_SetWString", utf8);
+}

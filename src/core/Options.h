@@ -24,6 +24,10 @@ int Option_SetString(const char* name, const char* text);  // -1 also when too l
 // Converted copy in one shared buffer, overwritten by the next call.
 const std::wstring& Option_GetWString(const char* name);
 int Option_SetWString(const char* name, const std::wstring& text);
+// A wide option's text as the program keeps it (UTF-8), read and written
+// without converting: the option's own live buffer ("" on error).
+const char* Option_GetText(const char* name);
+int Option_SetText(const char* name, const std::string& utf8);
 
 // Reads the INI file (nullptr = Option_IniPath()). 0 when read to its end, else -1.
 // verbosity 0 reports nothing, 1 syntax/length/unknown-key errors, 2 also a missing file.

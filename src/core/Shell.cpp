@@ -5,7 +5,6 @@
 #include "core/ErrorReport.h"
 #include "core/Options.h"
 #include "core/Session.h"
-#include "core/WideText.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -23,9 +22,9 @@ void UpdateControls() {
 void Shell_SetUpdateControlsHook(std::function<void()> hook) { updateHook() = std::move(hook); }
 
 void Shell_CorrectOptionsAtStart() {
-  if (Option_GetWString("CALIB_SEQ_DIR1").empty()) {
+  if (!*Option_GetText("CALIB_SEQ_DIR1")) {
     const std::string dir = Platform_HomeFile(GetProgramBaseName() + "-calib");
-    Option_SetWString("CALIB_SEQ_DIR1", Text_Widen(dir));
+    Option_SetText("CALIB_SEQ_DIR1", dir);
   }
   int scan = Option_GetInt("SCAN_SEND_INTERVAL_MS");
   scan = scan <= 10 ? 10 : (scan > 1000 ? 1000 : scan);

@@ -8,7 +8,6 @@
 
 #include "core/ErrorReport.h"
 #include "core/Options.h"
-#include "core/WideText.h"
 #include "firmware/FwFileWatch.h"
 #include "firmware/FwUpload.h"
 #include "firmware/UploadDialog.h"
@@ -109,10 +108,10 @@ ModuleRec* FirmwareTab::module() const {
 
 std::string FirmwareTab::fileName() const { return file_->text().toStdString(); }
 
-void FirmwareTab::storeFileName() { Option_SetWString("RECENT_HEXFILE", Text_Widen(fileName())); }
+void FirmwareTab::storeFileName() { Option_SetText("RECENT_HEXFILE", fileName()); }
 
 void FirmwareTab::pageShown() {
-  file_->setText(QString::fromStdString(Text_Narrow(Option_GetWString("RECENT_HEXFILE"))));
+  file_->setText(QString::fromUtf8(Option_GetText("RECENT_HEXFILE")));
   refresh(false);
   FwFileWatch_Arm();
   timer_.start(1000);

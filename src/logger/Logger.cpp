@@ -43,7 +43,7 @@ bool isEthernet() { return GetInterfaceType() == kInterfaceEthernet; }
 
 // RECENT_LOGFILE without a trailing path separator, as the dialog's start.
 std::string recentLogFile() {
-  std::string path = Text_Narrow(Option_GetWString("RECENT_LOGFILE"));
+  std::string path = Option_GetText("RECENT_LOGFILE");
   while (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
   return path;
 }
@@ -79,7 +79,7 @@ LoggerSession::LoggerSession(LoggerView* view) : view_(view), factory_(FactoryMo
   filter_.mode = Option_GetInt("LOGGER_FILTER_MODE");
   showLast_ = Option_GetInt("LOGGER_SHOWLAST") != 0;
   controlHex_ = Option_GetInt("LOGGER_FILTER_LISTHEX") != 0;
-  controlText_ = Text_Narrow(Option_GetWString("LOGGER_FILTER_LIST"));
+  controlText_ = Option_GetText("LOGGER_FILTER_LIST");
   controlMode_ = kFilterOff;
   lines_.setCapacity(Option_GetLong("LOGGER_BUFFERSIZE"));
   rawTime_ = Option_GetInt("LOGGER_ORIGTIMESTAMP") != 0;
@@ -180,7 +180,7 @@ void LoggerSession::logFileButton() {
   request.initialPath = recentLogFile();
   std::string chosen;
   if (Ui_SaveFile(request, chosen) && !chosen.empty()) {
-    Option_SetWString("RECENT_LOGFILE", Text_Widen(chosen));
+    Option_SetText("RECENT_LOGFILE", chosen);
     if (openLogFile(chosen) && state_ == LoggerState::Running) writeFilterLine();
   }
   if (view_) view_->loggerControlsChanged();
