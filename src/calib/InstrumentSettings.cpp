@@ -68,9 +68,10 @@ const char* InstrumentSettings_AddressOption(int calibrator) {
   return calibrator == CALIBRATOR_VORNBOX ? "VORNBOX1_ADDR" : "METRAHIT_ADDR";
 }
 
-void InstrumentSettings_TestCalibrator(int calibrator, const std::string& port, int address) {
-  Option_SetString(InstrumentSettings_PortOption(calibrator), port.c_str());
+void InstrumentSettings_TestCalibrator(int calibrator, const std::string& entered, int address) {
+  if (!entered.empty()) Option_SetString(InstrumentSettings_PortOption(calibrator), entered.c_str());
   Option_SetInt(InstrumentSettings_AddressOption(calibrator), address);
+  const std::string port = Option_GetString(InstrumentSettings_PortOption(calibrator));
   SetWaitCursor(1);
   const int ok = Calibrator_Off(calibrator);
   SetWaitCursor(0);
@@ -83,9 +84,10 @@ void InstrumentSettings_TestCalibrator(int calibrator, const std::string& port, 
   }
 }
 
-void InstrumentSettings_TestTesto(const std::string& port, int channel) {
-  Option_SetString("TESTO_COMPORTNAME", port.c_str());
+void InstrumentSettings_TestTesto(const std::string& entered, int channel) {
+  if (!entered.empty()) Option_SetString("TESTO_COMPORTNAME", entered.c_str());
   Option_SetInt("TESTO_CHAN", channel);
+  const std::string port = Option_GetString("TESTO_COMPORTNAME");
   Testo_SetString("comPortName", port.c_str());
   Testo_SetInt("channel", channel);
   SetWaitCursor(1);

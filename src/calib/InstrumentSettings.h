@@ -33,9 +33,9 @@ int InstrumentSettings_ChannelToStore(int index);
 const char* InstrumentSettings_PortOption(int calibrator);
 const char* InstrumentSettings_AddressOption(int calibrator);
 
-// "Test" of a calibrator: stores port and address, addresses the calibrator
-// under the wait cursor and tells the result in a message box.
+// "Test" of a calibrator: stores port (unless empty) and address, addresses
+// the calibrator under the wait cursor and tells the result in a message box.
 void InstrumentSettings_TestCalibrator(int calibrator, const std::string& port, int address);
-// "Test" of the thermometer: stores port and probe, asks the probe once under
+// "Test" of the thermometer: stores port (unless empty) and probe, asks the probe once under
 // the wait cursor and tells the result: success, no sensor, or no answer.
 void InstrumentSettings_TestTesto(const std::string& port, int channel);
