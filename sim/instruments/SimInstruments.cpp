@@ -146,15 +146,15 @@ bool SimInstruments::start(SimServer& server) {
     std::printf("kvxsim: %s: %s on %s\n", name, what, device.devicePath().c_str());
     return link(name, device.devicePath());
   };
-  const std::string calibrator = "calibrator at address " + std::to_string(address_);
+  const std::string at = " at address " + std::to_string(address_);
   if (wantMetrahit_) {
     metrahit_ = std::make_shared<SimCalibrator>(SimCalibratorModel::ProcessCalibrator, address_);
-    if (!started("metrahit", ("process " + calibrator).c_str(), metrahit_->device(), 0)) return false;
+    if (!started("metrahit", ("process calibrator" + at).c_str(), metrahit_->device(), 0)) return false;
     server.connectAnalogSource("metrahit", metrahit_);
   }
   if (wantVornbox_) {
     vornbox_ = std::make_shared<SimCalibrator>(SimCalibratorModel::CalibratorBox, address_);
-    if (!started("vornbox", (calibrator + " (box)").c_str(), vornbox_->device(), 1)) return false;
+    if (!started("vornbox", ("calibrator box" + at).c_str(), vornbox_->device(), 1)) return false;
     server.connectAnalogSource("vornbox", vornbox_);
   }
   if (wantTesto_) {
