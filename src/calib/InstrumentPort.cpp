@@ -32,12 +32,11 @@ bool InstrumentPort::write(const std::string& bytes, int& errorNumber) {
   return false;
 }
 
-InstrumentPort::ReadEnd InstrumentPort::read(std::string& answer, int idleReads, size_t maxLength,
-                                             const std::function<bool(const std::string&)>& complete,
-                                             int& errorNumber) {
+InstrumentPort::ReadEnd InstrumentPort::read(std::string& answer, const AnswerShape& shape, int& errorNumber) {
   answer.clear();
-  const int64_t silenceMs = int64_t(idleReads) * (READ_TIMEOUT_MS + READ_PAUSE_MS);
+  const int64_t silenceMs = int64_t(shape.idleReads) * (READ_TIMEOUT_MS + READ_PAUSE_MS);
   int64_t deadline = Clock_NowMs() + silenceMs;
+  size_t dropped = 0;
   bool readyButEmpty = false;
   for (;;) {
     char c = 0;
@@ -47,10 +46,15 @@ InstrumentPort::ReadEnd InstrumentPort::read(std::string& answer, int idleReads,
       return ReadEnd::Error;
     }
     if (n == 1) {
-      answer.push_back(c);
-      if (complete(answer)) return ReadEnd::Complete;
-      if (answer.size() >= maxLength) {
+      // The rest of an over-long answer is read to its end, so that it does not
+      // become the answer to the next command; a line that never ends is cut off.
+      if (answer.size() < shape.maxLength) {
+        answer.push_back(c);
+      } else if (++dropped > MAX_DROPPED) {
         port_.flushInput();
+        return ReadEnd::Complete;
+      }
+      if (c == shape.endByte || (shape.fullLength > 0 && answer.size() >= shape.fullLength)) {
         return ReadEnd::Complete;
       }
       deadline = Clock_NowMs() + silenceMs;
@@ -58,13 +62,13 @@ InstrumentPort::ReadEnd InstrumentPort::read(std::string& answer, int idleReads,
       continue;
     }
     // A line that reports data and then has none has hung up: nothing more will come.
-    if (readyButEmpty) return ReadEnd::Silence;
-    const int ready = Poll_WaitReadableUntil(port_.fd(), deadline);
+    int ready = 0;
+    if (!readyButEmpty) ready = Poll_WaitReadableUntil(port_.fd(), deadline);
     if (ready < 0) {
       errorNumber = errno;
       return ReadEnd::Error;
     }
-    if (ready == 0) return ReadEnd::Silence;
+    if (ready == 0 || readyButEmpty) return dropped > 0 ? ReadEnd::Complete : ReadEnd::Silence;
     readyButEmpty = true;
   }
 }

@@ -9,7 +9,6 @@
 // between two bytes, the first byte included.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "platform/SerialPort.h"
@@ -19,6 +18,8 @@ class InstrumentPort {
   // One read's time-out and the pause after it, which together make one idle step.
   static constexpr int READ_TIMEOUT_MS = 1;
   static constexpr int READ_PAUSE_MS = 1;
+  // Bytes of an over-long answer read and dropped before the line is given up.
+  static constexpr size_t MAX_DROPPED = 65536;
 
   explicit InstrumentPort(const char* lineSettings) : lineSettings_(lineSettings) {}
 
@@ -34,13 +35,19 @@ class InstrumentPort {
   // writes all bytes. False with the system error number (EBADF when closed).
   bool write(const std::string& bytes, int& errorNumber);
 
+  // How an instrument's answer ends.
+  struct AnswerShape {
+    int idleReads = 0;      // idle steps in a row that end the waiting
+    size_t maxLength = 0;   // characters kept; the rest of a longer answer is read and dropped
+    int endByte = -1;       // the byte that ends an answer (-1 = none)
+    size_t fullLength = 0;  // an answer is complete at this length (0 = no such length)
+  };
   enum class ReadEnd { Complete, Silence, Error };
-  // Reads bytes into answer until complete(answer) is true (Complete), until
-  // maxLength bytes have come (Complete; the rest still on the line is
-  // dropped), until the line stays silent for idleReads idle steps (Silence)
-  // or a read fails (Error, with the system error number).
-  ReadEnd read(std::string& answer, int idleReads, size_t maxLength,
-               const std::function<bool(const std::string&)>& complete, int& errorNumber);
+  // Reads one answer: Complete at its end byte or full length (and for an
+  // over-long answer, also when the line goes silent); Silence when the line
+  // stays silent for idleReads idle steps before that; Error when a read
+  // fails, with the system error number.
+  ReadEnd read(std::string& answer, const AnswerShape& shape, int& errorNumber);
 
  private:
   const char* lineSettings_;

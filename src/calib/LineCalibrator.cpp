@@ -27,8 +27,11 @@ int LineCalibrator::send(const std::string& command) {
     DebugLog("%s: WriteFile() error", sendName_);
     return 0;
   }
-  const auto lineEnded = [](const std::string& a) { return a.back() == '\n'; };
-  switch (port().read(answer_, IDLE_READS, MAX_ANSWER, lineEnded, err)) {
+  InstrumentPort::AnswerShape line;
+  line.idleReads = IDLE_READS;
+  line.maxLength = MAX_ANSWER;
+  line.endByte = '\n';
+  switch (port().read(answer_, line, err)) {
     case InstrumentPort::ReadEnd::Error:
       setError(Text_Format("Windows ReadFile() error #%d", err));
       DebugLog("%s: ReadFile() error", sendName_);

@@ -11,7 +11,7 @@ class LineCalibrator : public InstrumentDriver {
  public:
   // Reads in a row without a byte before an answer is given up.
   static constexpr int IDLE_READS = 100;
-  // The longest answer kept; the rest of a longer one is dropped.
+  // The longest answer kept; the rest of a longer one is read and dropped.
   static constexpr size_t MAX_ANSWER = 1023;
 
   // sendName starts the debug-log lines ("MetraHit_Send"); timeoutText is the

@@ -39,8 +39,10 @@ int Testo::cmd(const std::string& command, std::string& answer) {
     return 0;
   }
   // The answer has no end mark: it is complete at its length, or when the line goes quiet.
-  const auto full = [](const std::string& a) { return a.size() >= kReadingLength; };
-  if (port().read(answer, IDLE_READS, kReadingLength, full, err) == InstrumentPort::ReadEnd::Error) {
+  InstrumentPort::AnswerShape reading;
+  reading.idleReads = IDLE_READS;
+  reading.maxLength = reading.fullLength = kReadingLength;
+  if (port().read(answer, reading, err) == InstrumentPort::ReadEnd::Error) {
     setError(Text_Format("Windows ReadFile() error #%d", err));
     DebugLog("Testo_Cmd: ReadFile() error");
     return 0;

@@ -44,7 +44,7 @@ TEST_F(InstrumentPagesTest, CalibratorPageLoadsStoresAndTests) {
 
   ui.expectMessage("Test successful", UiAnswer::Ok);
   child<QPushButton>(page, "metrahitTest")->click();
-  EXPECT_EQ(heard(metrahit.device()), (std::vector<std::string>{"ADDR 15"}));
+  EXPECT_EQ(heard(metrahit.device(), 1), (std::vector<std::string>{"ADDR 15"}));
 }
 
 TEST_F(InstrumentPagesTest, TestoPageLoadsStoresAndTests) {

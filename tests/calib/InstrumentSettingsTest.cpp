@@ -54,9 +54,10 @@ TEST_F(InstrumentSettingsTest, CalibratorTestStoresThePortAndTellsTheResult) {
   EXPECT_EQ(ui.messages().back().text, "Test successful\nCom Port " + port + ", Address 15");
   EXPECT_EQ(ui.messages().back().title, "Success");
   EXPECT_EQ(Option_GetString("VORNBOX1_COMPORTNAME"), port);
-  EXPECT_EQ(heard(vornbox.device()), (Names{"ADDR 15"}));
+  EXPECT_EQ(heard(vornbox.device(), 1), (Names{"ADDR 15"}));
 
   ui.expectMessage("", UiAnswer::Ok);
+  expectSilence(true);
   InstrumentSettings_TestCalibrator(2, port, 7);  // the box answers on address 1 only
   EXPECT_EQ(ui.messages().back().text, "Test failed, cannot reach Vorn Box\nCom Port " + port +
                                            ", Address 7\nVorn Box: Timeout, no response from Vorn Box");
@@ -87,6 +88,7 @@ TEST_F(InstrumentSettingsTest, ThermometerTestTellsSensorNoSensorAndNoAnswer) {
   SimInstrumentFaults silent;
   silent.silent = true;
   faults(testo.device(), silent);
+  expectSilence(true);
   ui.expectMessage("", UiAnswer::Ok);
   InstrumentSettings_TestTesto(port, 1);
   EXPECT_EQ(ui.messages().back().text, "Test failed, cannot reach TESTO 701\nCom Port " + port +
