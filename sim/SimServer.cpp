@@ -299,6 +299,11 @@ bool SimServer::pressButton(SimModuleId id) {
   return true;
 }
 
+void SimServer::connectAnalogSource(const std::string& name, std::shared_ptr<const SimAnalogSource> source) {
+  std::lock_guard lock(d_->m);
+  d_->network.setAnalogSource(name, std::move(source));
+}
+
 bool SimServer::withModule(SimModuleId id, const std::function<void(SimModule&)>& fn) {
   WakingLock lock(d_->m, d_->wakeFn);  // fn may have started a timer or sent a frame
   SimModule* m = d_->network.module(id);

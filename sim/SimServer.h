@@ -35,6 +35,7 @@
 #include "population/Population.h"
 
 class BusTrafficSource;
+class SimAnalogSource;
 class SimModule;
 class SimNetwork;
 class BusMaster;
@@ -105,6 +106,9 @@ class SimServer {
   std::vector<SimModuleId> moduleIds() const;
   // Presses the module's front button: it enters search mode.
   bool pressButton(SimModuleId id);
+  // Wires an outside source (a simulated calibrator's output) to every analog
+  // input whose signal names it with `from=`; nullptr disconnects it.
+  void connectAnalogSource(const std::string& name, std::shared_ptr<const SimAnalogSource> source);
   // Runs fn on the module under the server lock (inspect or change anything).
   // fn must not call back into the SimServer.
   bool withModule(SimModuleId id, const std::function<void(SimModule&)>& fn);

@@ -10,6 +10,7 @@
 
 #include "SimServer.h"
 #include "firmware/FirmwareTool.h"
+#include "instruments/SimInstruments.h"
 #include "traffic/CanOpenTraffic.h"
 #include "module/SimModule.h"
 #include "protocol/WireConstants.h"
@@ -42,13 +43,14 @@ void PrintHelp() {
       "      --button BUS:NODE  SIGUSR1 presses the front button of the module answering\n"
       "                       on NODE of BUS: it enters search mode\n"
       "      --check          read the population file, print what it holds and exit\n"
+      "%s"
       "  -h, --help           this text\n"
       "\n"
       "The population file format is described in docs/simulator.md.\n"
       "\n"
       "kvxsim make-firmware [options] FILE.hex writes a test firmware image\n"
       "(kvxsim make-firmware --help).\n",
-      unsigned(Wire::ETH_MASTER_DEFAULT_PORT), kDemoTraffic);
+      unsigned(Wire::ETH_MASTER_DEFAULT_PORT), kDemoTraffic, SimInstruments_Help());
 }
 
 const char* RateName(uint8_t code) {
@@ -118,6 +120,7 @@ int main(int argc, char** argv) {
   std::string traffic;
   int trafficLength = -1;
   int buttonBus = -1, buttonNode = -1;
+  SimInstruments instruments;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](const char* what) -> const char* {
@@ -169,6 +172,9 @@ int main(int argc, char** argv) {
       }
     } else if (a == "--check") {
       check = true;
+    } else if (int taken = instruments.takeOption(argc - i, argv + i); taken != 0) {
+      if (taken < 0) return 2;
+      i += taken - 1;
     } else if (!a.empty() && a[0] == '-') {
       std::fprintf(stderr, "kvxsim: unknown option %s (try --help)\n", a.c_str());
       return 2;
@@ -220,6 +226,7 @@ int main(int argc, char** argv) {
     server.addTrafficSource(int(bus), std::make_unique<CanOpenTraffic>(config));
     std::printf("kvxsim: bus %zu: CANopen traffic, %.0f frames/s\n", bus, config.framesPerSecond);
   }
+  if (!instruments.start(server)) return 1;
   if (!server.start(address, port)) {
     std::fprintf(stderr, "kvxsim: %s\n", server.lastError().c_str());
     return 1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/FrameTiming.h"
+#include "module/AnalogSource.h"
 #include "module/SimModule.h"
 #include "population/Population.h"
 #include "protocol/WireConstants.h"
@@ -46,6 +47,19 @@ int SimNetwork::addModule(const SimModuleConfig& config) {
   module->attach(this);
   modules_.emplace(id, std::move(module));
   return id;
+}
+
+void SimNetwork::setAnalogSource(const std::string& name, std::shared_ptr<const SimAnalogSource> source) {
+  if (source) {
+    analogSources_[name] = std::move(source);
+  } else {
+    analogSources_.erase(name);
+  }
+}
+
+const SimAnalogSource* SimNetwork::analogSource(const std::string& name) const {
+  auto it = analogSources_.find(name);
+  return it == analogSources_.end() ? nullptr : it->second.get();
 }
 
 bool SimNetwork::removeModule(int id) { return modules_.erase(id) > 0; }

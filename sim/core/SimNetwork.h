@@ -14,6 +14,7 @@
 #include <map>
 #include <utility>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/EventQueue.h"
@@ -72,6 +73,10 @@ class SimNetwork : public ModuleHost {
   void addTraffic(int bus, std::unique_ptr<BusTrafficSource> source, int64_t nowUs);
   void clearTraffic();
 
+  // Connects an outside source under a name (nullptr disconnects it); it
+  // stays connected across population changes.
+  void setAnalogSource(const std::string& name, std::shared_ptr<const SimAnalogSource> source);
+
   // Hears every frame completed on any bus, the host's own included (origin Host).
   void setListener(Listener listener) { listener_ = std::move(listener); }
   // A frame of the host, ready to go on the bus at nowUs.
@@ -92,6 +97,7 @@ class SimNetwork : public ModuleHost {
   int64_t rebootTimeUs() const override { return rebootTimeUs_; }
   void transmit(SimModule& from, const SimFrame& frame, int64_t delayUs) override;
   void startTimer(SimModule& module, int64_t delayUs, std::function<void(SimModule&)> fn) override;
+  const SimAnalogSource* analogSource(const std::string& name) const override;
 
  private:
   struct Pending {
@@ -117,6 +123,7 @@ class SimNetwork : public ModuleHost {
 
   std::vector<Bus> buses_;
   std::map<int, std::unique_ptr<SimModule>> modules_;
+  std::map<std::string, std::shared_ptr<const SimAnalogSource>> analogSources_;
   EventQueue events_;
   Listener listener_;
   uint32_t baseId_ = 1664;

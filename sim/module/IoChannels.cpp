@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "module/AnalogSource.h"
 #include "module/IoBuilder.h"
 #include "module/SimChanCodes.h"
 #include "module/SimModule.h"
@@ -59,6 +60,18 @@ SimIoSignal LevelFromObject(const SimModule& m, int channel, const SimChannelInf
   s.channel = channel;
   const double value = SimChanCode_Decode(info, ObjectValue(m, ch.valueIndex, ch.valueSubindex), ch.aligned);
   s.level = SimChanCode_ToPhysical(info, value);
+  return s;
+}
+
+// While a wired source drives the terminals, its value replaces the level
+// and the swing of the input's own signal.
+SimIoSignal WithWiredSource(const SimModule& m, SimIoSignal s) {
+  const SimAnalogSource* source = !s.from.empty() && m.host() ? m.host()->analogSource(s.from) : nullptr;
+  double level = 0;
+  if (source && source->level(level)) {
+    s.level = level;
+    s.swing = 0;
+  }
   return s;
 }
 
@@ -265,7 +278,7 @@ double SimIo_MeasuredInput(const SimModule& m, int channel, int64_t nowUs) {
   SimCodeInfo info;
   if (!SimIo_Channel(m, SimIoGroup::AnalogIn, channel, ch) || !CodeInfoOf(ch, info)) return 0;
   const SimIoSignal* s = SignalOf(m, SimIoGroup::AnalogIn, channel);
-  return Measure(s ? *s : LevelFromObject(m, channel, ch, info), info, nowUs);
+  return Measure(WithWiredSource(m, s ? *s : LevelFromObject(m, channel, ch, info)), info, nowUs);
 }
 
 double SimIo_ReportedInput(const SimModule& m, int channel, int64_t nowUs) {

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "core/SimFrame.h"
 
+class SimAnalogSource;
 class SimModule;
 
 class ModuleHost {
@@ -21,4 +23,7 @@ class ModuleHost {
   virtual void transmit(SimModule& from, const SimFrame& frame, int64_t delayUs) = 0;
   // Calls fn after delayUs, unless the module has been removed by then.
   virtual void startTimer(SimModule& module, int64_t delayUs, std::function<void(SimModule&)> fn) = 0;
+  // The outside source an analog input names with `from=` (a simulated
+  // calibrator), or none when nothing of that name is connected.
+  virtual const SimAnalogSource* analogSource(const std::string& name) const { return nullptr; }
 };

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 // The four channel groups, in the order of their list entries 0x3000, 0x3001, 0x3004, 0x3005.
@@ -27,6 +28,11 @@ struct SimIoSignal {
   // Digital output: while the module is Operational its own program drives
   // the output, a running light stepping every periodMs (at least 1 ms).
   bool program = false;
+  // Analog input: the name of an outside source wired to the terminals (a
+  // simulated calibrator, "metrahit" or "vornbox"). While that source drives
+  // them, the input measures its value instead of level and swing; offset
+  // and gain error stay. Empty = not wired.
+  std::string from;
 };
 
 // One point set as the module stores it: X1, Y1, X2, Y2 as single-precision

@@ -40,8 +40,8 @@ object 0x2190.1 uint8 ro 0
 object 0x2190.2 uint8 ro 0
 object 0x6401.1 real32 ro 2.5
 object 0x6401.2 real32 ro -1.25
-signal ai 0 level=2.5 swing=0.5 period=6000
-signal ai 1 level=-1.25 swing=0.2 period=9000 offset=0.001
+signal ai 0 level=2.5 swing=0.5 period=6000 from=metrahit
+signal ai 1 level=-1.25 swing=0.2 period=9000 offset=0.001 from=metrahit
 module bus=0 node=5 type=48 hw=3 state=0x85 boot=2.0 fw=3.1 cpu=6 format=38 shipped=2022-03-21T08:00:00 name="room controller (newer bus parameters)"
 channels ai type=11 configs=0x0B00,0x0B03 count=1 value=0x6401.1
 signal ai 0 level=21.5 swing=0.4 period=60000 offset=0.001
@@ -82,10 +82,10 @@ module bus=1 node=40 type=30 hw=2 state=0x85 boot=2.0 fw=2.3 cpu=4 name="multifu
 channels ai type=1 configs=0x0100,0x0104,0x0105,0x010C,0x0113 count=2 value=0x6401.1 config=1 aligned=1
 channels ai type=2 configs=0x0200,0x0201,0x0206,0x0207 count=1 value=0x6401.3 config=3
 channels ai type=5 configs=0x0501,0x0503 count=1 value=0x6401.4 config=1
-signal ai 0 level=4.2 swing=0.3 period=5000 offset=0.002 gain=-0.001
-signal ai 1 level=7.5
-signal ai 2 level=12
-signal ai 3 level=21.3 gain=0.002
+signal ai 0 level=4.2 swing=0.3 period=5000 offset=0.002 gain=-0.001 from=vornbox
+signal ai 1 level=7.5 from=vornbox
+signal ai 2 level=12 from=vornbox
+signal ai 3 level=21.3 gain=0.002 from=vornbox
 calib 0 1.4 100 -3 4000 5
 channels ao type=3 configs=0x0104,0x010C count=2 value=0x6411.1 aligned=1
 channels di type=0x1E configs=0x1E03 count=1 value=0x6000.1
@@ -100,9 +100,9 @@ channels ai type=14 configs=0x0E00 count=1 value=0x6401.5
 channels ai type=9 configs=0x0900,0x0904,0x0906 count=1 value=0x6401.6 config=1
 channels ai type=10 configs=0x0A00,0x0A01,0x0A02 count=1 value=0x6401.7 config=1
 channels ai type=12 configs=0x0C00,0x0C01,0x0C02 count=1 value=0x6401.8 config=1
-signal ai 0 level=3.3 offset=0.003
-signal ai 1 level=-1.5 swing=0.5 period=8000
-signal ai 2 level=22.4 gain=0.01
+signal ai 0 level=3.3 offset=0.003 from=metrahit
+signal ai 1 level=-1.5 swing=0.5 period=8000 from=metrahit
+signal ai 2 level=22.4 gain=0.01 from=metrahit
 signal ai 3 level=45
 signal ai 4 level=18.2
 signal ai 5 level=-40

@@ -184,6 +184,11 @@ bool Signal(const std::vector<std::string>& w, SimModuleConfig& module, std::str
     long long n = 0;
     if (key == "program") {
       s.program = true;
+    } else if (key == "from") {
+      if (value.empty() || value.find_first_of(" \t\"#") != std::string::npos) {
+        return Fail(error, "from must name a source, e.g. from=metrahit");
+      }
+      s.from = Lower(value);
     } else if (key == "period") {
       if (!ParseInt(value, 0, 86400000, n)) return Fail(error, "period must be 0..86400000 ms");
       s.periodMs = int(n);
@@ -194,6 +199,7 @@ bool Signal(const std::vector<std::string>& w, SimModuleConfig& module, std::str
       return Fail(error, "unknown signal key '" + key + "'");
     }
   }
+  if (!s.from.empty() && s.group != SimIoGroup::AnalogIn) return Fail(error, "from= wires analog inputs only");
   for (SimIoSignal& existing : module.io.ioSignals) {
     if (existing.group == s.group && existing.channel == s.channel) return Fail(error, "signal given twice");
   }
@@ -270,6 +276,7 @@ std::string IoStatement_Format(const SimModuleConfig& module) {
     if (s.offset != 0) out += " offset=" + NumberText(s.offset);
     if (s.gain != 0) out += " gain=" + NumberText(s.gain);
     if (s.program) out += " program";
+    if (!s.from.empty()) out += " from=" + s.from;
     out += "\n";
   }
   for (const auto& [key, points] : module.io.calibration) {

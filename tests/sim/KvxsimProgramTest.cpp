@@ -2,6 +2,7 @@
 // prints, presses a front button on SIGUSR1 and stops cleanly on SIGTERM.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "RawClient.h"
+#include "support/TestEnvironment.h"
 
 namespace {
 
@@ -148,6 +150,41 @@ TEST_F(KvxsimProgram, Sigusr1PressesTheFrontButtonNamedOnTheCommandLine) {
 
   ASSERT_EQ(::kill(p.pid(), SIGTERM), 0);
   EXPECT_EQ(p.wait(5000), 0);
+}
+
+TEST_F(KvxsimProgram, InstrumentsRunOnPseudoTerminalsWithLinks) {
+  TempFolder links;
+  Program p;
+  ASSERT_TRUE(p.start({"--port", "0", "--traffic", "0", "--metrahit", "--testo", "--testo-temp", "21.25",
+                       "--instrument-links", links.path()}));
+  ASSERT_TRUE(p.waitFor("running", 5000)) << p.output();
+  const std::string marker = "kvxsim: testo: thermometer on ";
+  const size_t at = p.output().find(marker);
+  ASSERT_NE(at, std::string::npos) << p.output();
+  const std::string device = p.output().substr(at + marker.size(), p.output().find('\n', at) - at - marker.size());
+  EXPECT_NE(p.output().find("kvxsim: metrahit: process calibrator at address 1 on /dev/"), std::string::npos);
+
+  // The link leads to the device; the thermometer answers its probe query.
+  char target[256] = {};
+  ASSERT_GT(::readlink(links.file("testo").c_str(), target, sizeof target - 1), 0);
+  EXPECT_EQ(device, target);
+  const int fd = ::open(links.file("testo").c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, "J1", 2), 2);
+  std::string answer;
+  pollfd pf{fd, POLLIN, 0};
+  while (answer.size() < 9 && ::poll(&pf, 1, 2000) > 0) {
+    char buf[16];
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    answer.append(buf, size_t(n));
+  }
+  ::close(fd);
+  EXPECT_EQ(answer, "B+021.25C");
+
+  ASSERT_EQ(::kill(p.pid(), SIGTERM), 0);
+  EXPECT_EQ(p.wait(5000), 0);
+  EXPECT_NE(::access(links.file("testo").c_str(), F_OK), 0);  // the links go with the program
 }
 
 TEST_F(KvxsimProgram, HelpAndBadPopulationFile) {
