@@ -5,7 +5,6 @@
 
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' '; }
 bool StartsBlank(wchar_t c) { return c == L' ' || c == L',' || c == L'\t' || c == L'\r' || c == L'\n'; }
 int HexDigit(wchar_t c) {
   if (c >= L'0' && c <= L'9') return int(c - L'0');
@@ -44,7 +43,7 @@ class DataParser {
  private:
   size_t numberEnd() const {
     size_t end = pos_;
-    while (end < text_.size() && !IsBlank(text_[end])) ++end;
+    while (end < text_.size() && !StartsBlank(text_[end])) ++end;
     return end;
   }
 

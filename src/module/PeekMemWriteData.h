@@ -1,7 +1,7 @@
 // The data field of the "Write to memory" dialog: numbers separated by blanks
 // (decimal, or hexadecimal after "0x"), and texts in double quotes or
-// apostrophes whose every character is one value. A comma or tab counts as a
-// blank where a number would start.
+// apostrophes whose every character is one value. Commas and tabs separate
+// like blanks, also right after a number ("1, 2,3").
 //
 //   16 0x20 "AB" 'c'   ->   0x10 0x20 0x41 0x42 0x63
 #pragma once
