@@ -70,7 +70,9 @@ void TakeField(uint8_t* record, int offset, int maxChars, const std::string& utf
     ShowErrorBox(format, index, maxChars);
     latin1.resize(size_t(maxChars));
   }
-  SetField(record, offset, maxChars + 1, latin1);
+  // An unchanged field keeps its bytes (whatever follows its NUL), so that
+  // only edited entries differ from what the module holds.
+  if (latin1 != Field(record, offset, maxChars + 1)) SetField(record, offset, maxChars + 1, latin1);
 }
 
 std::string OptionPath() {
