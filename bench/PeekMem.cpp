@@ -3,7 +3,9 @@
 // page drives it: PeekDump::step() back to back, as a zero-interval timer
 // would call it. The time is compared with the bus-time lower bound (the time
 // on the wire of every frame of the exchange, requests and answers, back to
-// back); the longest single step is what the window waits at most.
+// back); the longest single step is what the window waits at most. A last
+// run without bus timing shows what the program and the loopback link cost
+// per request on their own.
 //
 //   bench_PeekMem [--kib N] [--cpu SAMC21|dsPIC33F|PIC18F]
 #include <cstdio>
@@ -24,6 +26,13 @@ namespace {
 
 constexpr int kNode = 5;
 constexpr uint32_t kId = 0x680 + kNode;
+
+// The dump needs no timer of the interface: the loop below is its timer.
+class BenchUi : public ScreenlessUi {
+ public:
+  void armTimer(UiTimer*, int) override {}
+  void disarmTimer(UiTimer*) override {}
+};
 
 struct Result {
   bool ok = false;
@@ -62,7 +71,7 @@ std::string DumpBytes(const std::string& text) {
   return out;
 }
 
-Result RunOne(uint8_t code, uint8_t cpu, uint32_t bytes, ScreenlessUi& ui) {
+Result RunOne(uint8_t code, uint8_t cpu, uint32_t bytes, BenchUi& ui, bool busTiming) {
   Result r;
   const bool words = cpu == Wire::VORN_CPU_DSPIC33F;
   SimPopulation population;
@@ -77,7 +86,7 @@ Result RunOne(uint8_t code, uint8_t cpu, uint32_t bytes, ScreenlessUi& ui) {
   population.modules.push_back(c);
   SimServer sim;
   sim.setPopulation(population);
-  sim.setBusTiming(true);
+  sim.setBusTiming(busTiming);
   if (!StartAndConnect(sim, r.message)) return r;
   sim.clearTraffic();
 
@@ -130,28 +139,32 @@ int main(int argc, char** argv) {
   }
   Session session;
   Option_Init(nullptr);
-  ScreenlessUi ui;
+  BenchUi ui;
   Ui_Install(&ui);
   const uint32_t bytes = uint32_t(kib) * 1024;
 
   std::printf("Dump of %d KiB of program flash from a simulated %s, bus timing on\n", kib, cpuName);
   std::printf("bound = time on the wire of every frame of the exchange (requests and answers)\n\n");
-  std::printf("%7s %8s %11s %11s %9s %10s %14s\n", "kbit/s", "frames", "bound ms", "dump ms", "/bound", "kB/s",
-              "longest step");
+  std::printf("%7s %8s %11s %11s %9s %10s %14s %16s\n", "kbit/s", "frames", "bound ms", "dump ms", "/bound", "kB/s",
+              "longest step", "above bound/req");
   bool allOk = true, targetMet = true;
   for (uint8_t code : {uint8_t(4), uint8_t(6), uint8_t(7)}) {
-    const Result r = RunOne(code, cpu, bytes, ui);
+    const Result r = RunOne(code, cpu, bytes, ui, true);
     if (!r.ok) {
       std::printf("%7d  FAILED: %s\n", CanBitRateKbits(code), r.message.c_str());
       allOk = false;
       continue;
     }
     const double ratio = r.ms / r.boundMs;
-    if (ratio > 1.25) targetMet = false;
-    std::printf("%7d %8zu %11.1f %11.1f %9.3f %10.1f %11.2f ms\n", CanBitRateKbits(code), r.frames, r.boundMs, r.ms,
-                ratio, bytes / r.ms, r.longestStepMs);
+    if (code == 4 && ratio > 1.15) targetMet = false;
+    std::printf("%7d %8zu %11.1f %11.1f %9.3f %10.1f %11.2f ms %13.0f us\n", CanBitRateKbits(code), r.frames,
+                r.boundMs, r.ms, ratio, bytes / r.ms, r.longestStepMs, (r.ms - r.boundMs) * 2000.0 / double(r.frames));
   }
-  std::printf("\ntarget: dump within 25%% of the bus-time bound: %s\n", targetMet && allOk ? "met" : "NOT met");
+  const Result free = RunOne(4, cpu, bytes, ui, false);
+  if (free.ok)
+    std::printf("%7s %8zu %11s %11.1f %9s %10.1f %11.2f ms %13.0f us  (no bus timing: program and link alone)\n", "-",
+                free.frames, "-", free.ms, "-", bytes / free.ms, free.longestStepMs, free.ms * 2000.0 / double(free.frames));
+  std::printf("\ntarget: at 125 kbit/s within 15%% of the bus-time bound: %s\n", targetMet && allOk ? "met" : "NOT met");
   Ui_Install(nullptr);
   return targetMet && allOk ? 0 : 2;
 }
