@@ -102,7 +102,7 @@ std::string SmsTab_Text(const SmsState& sms, int index) {
   return TextLines_Latin1ToUtf8(Field(sms.records[index], kSmsTextOffset, kTextField));
 }
 
-SmsView SmsTab_View(const SmsState& sms) {
+SmsView SmsTab_Show(const SmsState& sms) {
   SmsView v;
   v.buttonsVisible = sms.count >= 1;
   v.scrollMax = std::max(0, sms.count - 1);

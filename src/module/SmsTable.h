@@ -6,7 +6,7 @@
 // The page keeps an SmsState in its dialog's shared area and passes its four
 // rows' edit fields (UTF-8) to every action that takes the edits first:
 //
-//   shown:    SmsTab_Shown(*module, sms);            then show SmsTab_View(sms)
+//   shown:    SmsTab_Shown(*module, sms);            then show SmsTab_Show(sms)
 //   hidden:   SmsTab_TakeEdits(sms, rows);
 //   scroll:   SmsTab_Scroll(sms, rows, action, thumb);
 //   buttons:  SmsTab_ReadAll / SmsTab_WriteAll / SmsFile_Save / SmsFile_Load
@@ -55,7 +55,7 @@ struct SmsView {
     std::string number, phone, text;
   } rows[kSmsRows];
 };
-SmsView SmsTab_View(const SmsState& sms);
+SmsView SmsTab_Show(const SmsState& sms);
 
 // Reads the layout, then every entry (stopping at the first failure); the
 // first entry becomes the first visible one.

@@ -34,7 +34,7 @@ class SmsTableTest : public ServiceSimTest {
  protected:
   SmsRowEdits rowsOf(const SmsState& s) {
     SmsRowEdits rows;
-    const SmsView v = SmsTab_View(s);
+    const SmsView v = SmsTab_Show(s);
     for (int r = 0; r < kSmsRows; ++r) rows.phone[r] = v.rows[r].phone, rows.text[r] = v.rows[r].text;
     return rows;
   }
@@ -46,7 +46,7 @@ TEST_F(SmsTableTest, ShownReadsLayoutAndEntriesAndErasedFieldsAreEmpty) {
   SmsTab_Shown(*rec, sms);
   EXPECT_EQ(sms.count, 3);
   EXPECT_EQ(sms.memType, 1);
-  const SmsView v = SmsTab_View(sms);
+  const SmsView v = SmsTab_Show(sms);
   EXPECT_TRUE(v.buttonsVisible);
   EXPECT_EQ(v.scrollMax, 2);
   EXPECT_EQ(v.rows[1].phone, "+49 170 2");
@@ -62,8 +62,8 @@ TEST_F(SmsTableTest, ModuleWithoutLayoutShowsNothing) {
   ModuleRec* rec = serve("module node=31 type=31\n", 31);
   SmsTab_Shown(*rec, sms);
   EXPECT_EQ(sms.count, 0);
-  EXPECT_FALSE(SmsTab_View(sms).buttonsVisible);
-  EXPECT_FALSE(SmsTab_View(sms).rows[0].visible);
+  EXPECT_FALSE(SmsTab_Show(sms).buttonsVisible);
+  EXPECT_FALSE(SmsTab_Show(sms).rows[0].visible);
 }
 
 TEST_F(SmsTableTest, WriteSendsOnlyTheEditedEntryAndTheEntrySizeDecidesTheLastFrame) {
