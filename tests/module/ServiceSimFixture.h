@@ -8,9 +8,22 @@
 #include "core/Session.h"
 #include "module/Bootloader.h"
 #include "module/ModuleSimFixture.h"
+#include "platform/Poll.h"
 
 class ServiceSimTest : public ModuleSimTest {
  protected:
+  // The pages send up to a hundred requests in a row: room for a late answer
+  // on a loaded machine (a dropped reply then costs this much real time).
+  void SetUp() override {
+    ModuleSimTest::SetUp();
+    grace_ = Poll_ManualClockGraceMs();
+    Poll_SetManualClockGraceMs(150);
+  }
+  void TearDown() override {
+    Poll_SetManualClockGraceMs(grace_);
+    ModuleSimTest::TearDown();
+  }
+
   // Serves the population, connects to its bus 0 and lists the module at node.
   ModuleRec* serve(const std::string& population, int node) {
     SimPopulation p;
@@ -36,4 +49,7 @@ class ServiceSimTest : public ModuleSimTest {
   }
 
   Session session;
+
+ private:
+  int grace_ = 20;
 };
