@@ -44,6 +44,7 @@ SimModule::SimModule(int id, const SimModuleConfig& config)
   InstallStandardCommands(*this);
   InstallBootCommands(*this);
   InstallIoCommands(*this);
+  InstallServiceCommands(*this);
   applyBusParameters(true);
   node_ = config.node;  // the configured node is what the module powers up with
 }

@@ -122,3 +122,5 @@ class SimModule {
 void InstallStandardCommands(SimModule& module);
 // The bootloader's commands: firmware status, block transfers, code start, command key.
 void InstallBootCommands(SimModule& module);
+// The service pages' side: clock, serial numbers, SMS layout, memory contents, LIN master.
+void InstallServiceCommands(SimModule& module);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "module/SimIoConfig.h"
+#include "module/SimServiceConfig.h"
 
 // A date as the module protocol carries it in bytes 1..7 of a date reply.
 struct SimDate {
@@ -66,6 +67,7 @@ struct SimModuleConfig {
   int responseDelayUs = 0;      // time the module takes to answer a request
   std::vector<SimObject> objects;
   SimIoConfig io;               // signals and calibration points of its I/O channels
+  SimServiceConfig service;     // clock, serials, SMS table, memory contents, LIN slaves
 
   // A module whose switches and EEPROM agree with node and bus bit rate.
   static SimModuleConfig make(int bus, int node, uint32_t type, uint8_t busBitRateCode = 4);

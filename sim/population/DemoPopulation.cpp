@@ -1,5 +1,7 @@
-// The built-in demo population: fifteen modules of different kinds on two
-// buses, with channels of every kind, written in the population file format
+// The built-in demo population: nineteen modules of different kinds on two
+// buses, with channels of every kind and what the service pages need (a LIN
+// master with LIN slaves, a clock, serial numbers, an SMS table, objects of
+// every data type, memory contents), written in the population file format
 // (kvxsim --print-demo shows it).
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +16,7 @@ bus 0 125k
 bus 1 500k
 
 # Bus 0
-module bus=0 node=2 type=16 hw=2 state=0x85 boot=1.2 fw=2.5 cpu=2 shipped=2019-05-14T09:30:00 programmed=2019-05-13T16:02:11 name="digital I/O, 8 in / 8 out"
+module bus=0 node=2 type=16 hw=2 state=0x85 boot=1.2 fw=2.5 cpu=2 shipped=2019-05-14T09:30:00 programmed=2019-05-13T16:02:11 serials=1001/0x4A000001 name="digital I/O, 8 in / 8 out"
 object 0x3004.0 uint8 ro 1
 object 0x3004.1 uint32 ro 0x6000011E
 object 0x3005.0 uint8 ro 1
@@ -50,9 +52,12 @@ signal di 0 level=0x3 period=1500
 channels do type=0x1F configs=0x1E02 count=1 value=0x6200.1
 signal do 0 program period=2000
 module bus=0 node=7 type=17 hw=1 state=0x01 boot=1.1 fw=none cpu=2 name="digital output, no firmware (bootloader)"
+memory flash 0x400 pattern=2048
+memory eeprom 0 text="KVX 720-08 EEPROM"
 module bus=0 node=10 type=272 hw=1 state=0x85 boot=2.1 fw=1.0 cpu=6 format=38 name="gateway (type above 255)"
 module bus=0 node=12 type=99 hw=1 state=0x85 boot=1.0 fw=1.0 cpu=2 name="module of a type the program does not know"
 module bus=0 node=20 type=133 hw=1 state=0x85 boot=1.0 fw=1.4 cpu=4 name="LIN master"
+linslave node=21 type=51
 
 # Bus 1
 module bus=1 node=2 type=16 hw=2 state=0x85 boot=1.2 fw=2.6 cpu=2 name="digital I/O on the second bus"
@@ -120,6 +125,25 @@ channels ai type=20 configs=0x1400 count=1 value=0x6401.2
 signal ai 0 level=4.8 swing=0.2 period=7000
 signal ai 1 level=1.25
 channels ao type=16 configs=0x1000,0x1001,0x1002,0x1003,0x1004,0x1005 count=1 value=0x6411.1 config=2
+module bus=1 node=20 type=133 hw=1 state=0x85 boot=1.0 fw=1.4 cpu=4 name="LIN master of the production test"
+linslave node=21 type=51
+linslave node=22 type=165 fault=checksum
+module bus=1 node=21 type=51 hw=1 state=0x85 boot=1.0 fw=1.2 cpu=1 serials=0/0 name="LIN room unit under test"
+module bus=1 node=22 type=165 hw=1 state=0x85 boot=1.0 fw=1.0 cpu=1 name="LIN room unit with a bad LIN checksum"
+module bus=1 node=31 type=31 hw=2 state=0x85 boot=1.5 fw=2.2 cpu=2 rtc=now serials=2024117/0x4A001234 sms=16/0x100/192 name="GSM alarm modem: clock, SMS table, objects of every type"
+smsentry 0 phone="+49 170 1234567" text="Boiler fault at plant 1"
+smsentry 1 phone="+49 171 7654321" text="Heating pressure low"
+object 0x2000.1 bool rw 1
+object 0x2000.2 int8 rw -5
+object 0x2000.3 int16 rw -1234
+object 0x2000.4 int32 rw -100000
+object 0x2000.5 uint8 rw 200
+object 0x2000.6 uint16 rw 0x4142
+object 0x2000.7 uint32 rw 0x4B565831
+object 0x2000.8 real32 rw 21.5
+object 0x2000.9 string ro KVX
+object 0x2000.10 pdocompar ro 0x01020304
+object 0x2000.11 uint16 ro 1000
 )POP";
 }
 

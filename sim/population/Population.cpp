@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "population/IoStatements.h"
+#include "population/ServiceStatements.h"
 #include "protocol/WireConstants.h"
 
 namespace {
@@ -215,6 +216,7 @@ class Parser {
   bool moduleKey(SimModuleConfig& m, const std::string& key, const std::string& value);
   bool object(const std::vector<std::string>& w);
   bool ioStatement(const std::vector<std::string>& w);
+  bool serviceStatement(const std::vector<std::string>& w);
 
   SimPopulation& out_;
   std::string& error_;
@@ -246,6 +248,8 @@ bool Parser::run(const std::string& text) {
         if (pass == 2) ok = object(w);
       } else if (IoStatement_Is(keyword)) {
         if (pass == 2) ok = ioStatement(w);
+      } else if (ServiceStatement_Is(keyword)) {
+        if (pass == 2) ok = serviceStatement(w);
       } else {
         return fail("unknown statement '" + w[0] + "'");
       }
@@ -377,7 +381,10 @@ bool Parser::moduleKey(SimModuleConfig& m, const std::string& key, const std::st
   } else if (key == "name") {
     m.label = value;
   } else {
-    return fail("unknown module key '" + key + "'");
+    std::string why;
+    const int service = ServiceKey_Apply(m, key, value, why);
+    if (service == 0) return fail(why);
+    if (service < 0) return fail("unknown module key '" + key + "'");
   }
   return true;
 }
@@ -416,6 +423,14 @@ bool Parser::ioStatement(const std::vector<std::string>& w) {
   if (out_.modules.empty()) return fail(w[0] + " before any module");
   std::string why;
   if (!IoStatement_Apply(w, out_.modules.back(), why)) return fail(why);
+  return true;
+}
+
+// memory, smsentry, linslave: service parts of the module on the line before.
+bool Parser::serviceStatement(const std::vector<std::string>& w) {
+  if (out_.modules.empty()) return fail(w[0] + " before any module");
+  std::string why;
+  if (!ServiceStatement_Apply(w, out_.modules.back(), why)) return fail(why);
   return true;
 }
 
@@ -501,6 +516,7 @@ std::string SimPopulation::format() const {
     if (m.serviceButton) o << " button=1";
     if (m.responseDelayUs > 0) o << " delay=" << m.responseDelayUs / 1000.0;
     if (!m.extendedType) o << " legacyid";
+    o << ServiceKey_Format(m);
     if (!m.label.empty()) {
       std::string label = m.label;
       for (char& c : label)
@@ -517,6 +533,7 @@ std::string SimPopulation::format() const {
       o << "\n";
     }
     o << IoStatement_Format(m);
+    o << ServiceStatement_Format(m);
   }
   return o.str();
 }

@@ -91,6 +91,41 @@ inline constexpr uint8_t VORN_CMD_CALIB_WRITE = 0x76;
 inline constexpr uint8_t VORN_CMD_LIN_PREPARE = 0x37;
 inline constexpr uint8_t VORN_CMD_LIN_FRAME = 0xB8;
 
+// Serial numbers: objects 0x2098 (user) and 0x2097 (manufacturer), sub-index
+// 0, UINT32. Command 9 writes one: bytes 1..3 are 0 for the user serial and
+// the authorisation below for the manufacturer serial; bytes 4..7 the serial,
+// most significant first.
+inline constexpr uint16_t VORN_OBJ_USER_SERIAL = 0x2098;
+inline constexpr uint16_t VORN_OBJ_MANUF_SERIAL = 0x2097;
+// The three authorisation bytes of a manufacturer serial, derived from the
+// module's type and node id; byte 1 always has bit 7 set, so that the bytes
+// can never be taken for a user serial's zeros.
+inline constexpr void VornSerialAuthorisation(uint32_t type, int node, uint8_t out[3]) {
+  const uint8_t lo = uint8_t(type & 0xFF), hi = uint8_t((type >> 8) & 0xFF), n = uint8_t(node & 0x7F);
+  out[0] = uint8_t(0x80 | ((lo ^ 0x5A) + n));
+  out[1] = uint8_t((hi ^ 0xC3) + uint8_t(n * 7));
+  out[2] = uint8_t(out[0] ^ out[1] ^ 0xA5);
+}
+
+// The real-time clock: object 0x3099, sub-indices 1..6 = seconds, minutes,
+// hours, day, month, year - 2000, one byte each.
+inline constexpr uint16_t VORN_OBJ_CLOCK = 0x3099;
+// The SMS table's layout: object 0x3008, sub-index 8 the entry count (value
+// byte 3 = the memory type of the table), 9 the address of entry 0, 10 the
+// size of one entry.
+inline constexpr uint16_t VORN_OBJ_SMS_LAYOUT = 0x3008;
+
+// LIN master (module type 0x85). Command 55 prepares it; command 56 with
+// length 7 sends a LIN frame (byte 1 = (data length + 2) x 16, bytes 2, 3 =
+// 0x80, 0xC0, byte 4 the LIN node id, byte 5 checksum x 16 + data length,
+// byte 6.. the data) and with length 4 (byte 1 = 0) polls the LIN bytes
+// received since: reply byte 1 high nibble = their number n (0..4), bytes
+// 4 .. 3 + n the bytes. A LIN slave answers a request with ten bytes: its
+// node id, its checksum in the high nibble, eight data bytes (0 = ok, -, type
+// low, -, type high, ...).
+inline constexpr uint8_t VORN_LIN_MASTER_TYPE = 0x85;
+inline constexpr int VORN_LIN_POLL_MAX = 4;
+
 // Object read reply, byte 1: status flags.
 inline constexpr uint8_t VORN_OBJECT_WRITABLE = 0x01;
 inline constexpr uint8_t VORN_OBJECT_NOT_AVAILABLE = 0x80;
