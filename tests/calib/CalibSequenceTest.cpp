@@ -126,7 +126,6 @@ class CalibSequenceFiles : public ScriptedUiTest {
  protected:
   void SetUp() override {
     ScriptedUiTest::SetUp();
-    Option_ResetForTest();
     for (int n = 1; n <= 3; ++n) dir[n] = folder.file("dir" + std::to_string(n));
     for (int n = 1; n <= 3; ++n) setDir(n, dir[n]);
     ::mkdir(dir[2].c_str(), 0755);
@@ -138,7 +137,6 @@ class CalibSequenceFiles : public ScriptedUiTest {
   void TearDown() override {
     restoreEnv("VISUAL", visual_);
     restoreEnv("EDITOR", editor_);
-    Option_ResetForTest();
     ScriptedUiTest::TearDown();
   }
   static void setDir(int n, const std::string& path) {
@@ -162,7 +160,6 @@ class CalibSequenceFiles : public ScriptedUiTest {
     return ReadWholeFile(folder.file("args.txt"));
   }
 
-  Session session;
   TempFolder folder;
   std::string dir[4];
 

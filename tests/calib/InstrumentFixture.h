@@ -23,8 +23,6 @@ class InstrumentTest : public ScriptedUiTest {
  protected:
   void SetUp() override {
     ScriptedUiTest::SetUp();
-    Option_ResetForTest();
-    DebugLog_ResetForTest();
     ASSERT_TRUE(metrahit.start()) << metrahit.device().error();
     ASSERT_TRUE(vornbox.start()) << vornbox.device().error();
     ASSERT_TRUE(testo.start()) << testo.device().error();
@@ -33,8 +31,6 @@ class InstrumentTest : public ScriptedUiTest {
   }
   void TearDown() override {
     expectSilence(false);
-    DebugLog_ResetForTest();
-    Option_ResetForTest();
     ScriptedUiTest::TearDown();
   }
   void expectSilence(bool on) {
@@ -52,7 +48,6 @@ class InstrumentTest : public ScriptedUiTest {
     return c;
   }
 
-  Session session;
   ManualClock clock;
   SimCalibrator metrahit{SimCalibratorModel::ProcessCalibrator};
   SimCalibrator vornbox{SimCalibratorModel::CalibratorBox};

@@ -30,7 +30,7 @@ class RtcClockTest : public ServiceSimTest {
 };
 
 TEST_F(RtcClockTest, OwnEntryIsWrittenSecondsFirstThenYearDownToSeconds) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   ModuleRec* rec = serve("module node=3 type=31 rtc=2020-01-01\n", 3);
   RtcTab_ChoiceChanged(true);
   const std::vector<std::pair<int, int>> expected = {{1, 0}, {6, 24}, {5, 12}, {4, 31}, {3, 23}, {2, 59}, {1, 58}};

@@ -113,7 +113,7 @@ class SdoEntriesTest : public ServiceSimTest {
 };
 
 TEST_F(SdoEntriesTest, ShownQueriesTheListOfTheTypeAndReadShowsValuesOrUnavailable) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   rec = serve(kModem, 31);
   writeList("0\tByte\t0x2000\t5\t\n0\tText\t0x2000\t0x6\t\n0\tGone\t0x2001\t1\t\n");
   SdoTab_Shown(*rec, list);

@@ -91,7 +91,7 @@ TEST_F(SerialNumbersTest, ReadBackThatDiffersIsErrorThreeAndKeepsTheSelection) {
 }
 
 TEST_F(SerialNumbersTest, ManufacturerSerialCarriesTheAuthorisationInFactoryMode) {
-  FactoryMode_SetForTest(true);
+  FactoryMode_Set(true);
   listTwo();
   sn.number[SERIAL_MANUF] = "0x4A000010";
   sn.setSelected(0, true);

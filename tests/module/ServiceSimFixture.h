@@ -48,7 +48,6 @@ class ServiceSimTest : public ModuleSimTest {
     return std::vector<int>(bytes.begin(), bytes.end());
   }
 
-  Session session;
 
  private:
   int grace_ = 20;
