@@ -4,7 +4,7 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 file(GLOB KVX_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
-list(FILTER KVX_TEST_SUPPORT EXCLUDE REGEX "${KVX_GUI_NAME_REGEX}|Gui[A-Za-z]*\\.cpp$")
+list(FILTER KVX_TEST_SUPPORT EXCLUDE REGEX "${KVX_GUI_NAME_REGEX}|Gui[A-Za-z]*\\.cpp$|CorpusReplay\\.cpp$")
 add_library(kvx_test_support STATIC ${KVX_TEST_SUPPORT} ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
 target_include_directories(kvx_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/sim)
 target_link_libraries(kvx_test_support PUBLIC kvx_core kvx_sim GTest::gtest GTest::gmock)
@@ -34,6 +34,20 @@ foreach(folder IN LISTS KVX_TEST_FOLDERS)
                          PROPERTIES TIMEOUT 120 LABELS gui
                          ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endif()
+endforeach()
+
+# Each fuzz target's stored corpus is replayed under the tests' sanitizers.
+file(GLOB KVX_FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*.cpp)
+foreach(src IN LISTS KVX_FUZZ_TARGETS)
+  get_filename_component(name ${src} NAME_WE)
+  if(NOT IS_DIRECTORY ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
+    continue()
+  endif()
+  add_executable(corpus_${name} ${src} ${CMAKE_SOURCE_DIR}/tests/support/CorpusReplay.cpp)
+  target_include_directories(corpus_${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/fuzz)
+  target_link_libraries(corpus_${name} PRIVATE kvx_core kvx_sim)
+  add_test(NAME corpus.${name} COMMAND corpus_${name} ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
+  set_tests_properties(corpus.${name} PROPERTIES TIMEOUT 120 LABELS logic)
 endforeach()
 
 # The layer rules are part of the build. A logic file that includes Qt, and a

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/Session.h"
 #include "firmware/HexFile.h"
 
 namespace {

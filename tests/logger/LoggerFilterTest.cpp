@@ -1,7 +1,6 @@
 // Filter text parsing and the four filter rules.
 #include <gtest/gtest.h>
 
-#include <random>
 
 #include "LoggerTestSupport.h"
 #include "logger/LoggerFilter.h"
@@ -45,15 +44,7 @@ TEST(LoggerFilterParse, KeepsAtMost200NumbersAndSaturates) {
   EXPECT_EQ(list.back(), 199);
 }
 
-TEST(LoggerFilterParse, AnyTextOfAnyLengthParsesSafely) {
-  std::mt19937 random(7);
-  for (int round = 0; round < 200; ++round) {
-    std::string text(random() % 5000, ' ');
-    for (char& c : text) c = char(random() % 256);
-    const std::vector<int> list = Parse(text, round % 2);
-    EXPECT_LE(list.size(), 200u);
-    for (int n : list) EXPECT_GE(n, 0);
-  }
+TEST(LoggerFilterParse, NothingUsableGivesAnEmptyList) {
   EXPECT_TRUE(Parse("").empty());
   EXPECT_TRUE(Parse("---,,,xyz").empty());
 }

@@ -174,7 +174,7 @@ TEST_F(Server, RestartedModuleAnswersAgainAfterTheRebootTime) {
   EXPECT_EQ(restarts, 1);
 }
 
-TEST_F(Server, BadLengthNibbleGarbageAndHalfFramesNeverStopTheServer) {
+TEST_F(Server, BadLengthNibbleAndHalfFramesNeverStopTheServer) {
   // Nibble 12: 5 + 12 bytes are skipped, the identify behind them is answered.
   Bytes bad{0x00, 0x00, 0x06, 0x85, 0x0C, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
   Bytes good{0x00, 0x00, 0x06, 0x85, 0x01, 0x80};
@@ -185,14 +185,10 @@ TEST_F(Server, BadLengthNibbleGarbageAndHalfFramesNeverStopTheServer) {
   EXPECT_EQ(f[0].frame.data[0], 0x00);
   EXPECT_EQ(sim.stats().badFrames, 1);
 
-  // Garbage, then the connection closes in the middle of a frame. (Bytes from
-  // 0x90 up: whatever identifiers they make, none addresses a module.)
-  Bytes garbage;
-  for (int i = 0; i < 5000; ++i) garbage.push_back(uint8_t(0x90 + (i * 151 + 7) % 0x70));
-  client.send(garbage);
+  // The connection closes in the middle of a frame.
   client.send({0x00, 0x00, 0x06});
   client.close();
-  ASSERT_TRUE(sim.waitForReceived(2, kWait));
+  ASSERT_TRUE(sim.waitForReceived(1, kWait));
 
   RawClient second(sim.port());
   ASSERT_TRUE(sim.waitForConnections(2, kWait));

@@ -70,18 +70,4 @@ TEST(WireFormat, MasterDecoderReadsTimeStampAndKeepsPartialFrameUntilComplete) {
   EXPECT_EQ(got[0].frame, SimFrame(0x80000001, 0, {0x02}));
 }
 
-TEST(WireFormat, MasterDecoderSurvivesGarbageOfEveryNibble) {
-  // Every byte value as the length byte: never more than 9 + 15 bytes buffered, never a crash.
-  Bytes stream;
-  for (int i = 0; i < 4096; ++i) stream.push_back(uint8_t(i * 37 + 11));
-  MasterStreamDecoder d;
-  size_t frames = 0;
-  d.feed(stream.data(), stream.size(), [&](const DecodedFrame& f) {
-    ++frames;
-    EXPECT_LE(f.frame.len, 8);
-  });
-  EXPECT_GT(frames, 0u);
-  EXPECT_LT(d.buffered(), 24u);
-}
-
 }  // namespace
