@@ -404,6 +404,10 @@ void SimServer::sendRawToClient(const std::vector<uint8_t>& bytes) {
 
 void SimServer::setFaults(const SimFaults& faults) { WakingLock lock(d_->m, d_->wakeFn); d_->output.setFaults(faults); }
 SimFaults SimServer::faults() const { std::lock_guard lock(d_->m); return d_->output.faults(); }
+void SimServer::setControlFaults(const SimControlFaults& faults) {
+  std::lock_guard lock(d_->m);
+  d_->master.setControlFaults(faults);
+}
 void SimServer::dropNextReplies(int count) { std::lock_guard lock(d_->m); d_->output.dropNext(count); }
 void SimServer::corruptNextReplies(SimCorruption kind, int count) { std::lock_guard lock(d_->m); d_->output.corruptNext(kind, count); }
 

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "core/SimFrame.h"
+#include "master/ControlFaults.h"
 #include "module/SimModuleConfig.h"
 #include "population/Population.h"
 
@@ -152,6 +153,7 @@ class SimServer {
   SimFaults faults() const;
   void dropNextReplies(int count);
   void corruptNextReplies(SimCorruption kind, int count = 1);
+  void setControlFaults(const SimControlFaults& faults);
   void closeConnection();          // closes the client connection now
   void closeMidFrame();            // writes half of the next frame, then closes
   // While held, frames to the client wait in whole segments (after splitting

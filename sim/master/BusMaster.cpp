@@ -32,9 +32,12 @@ void BusMaster::control(const SimFrame& frame, int64_t nowUs, SimServerStats& st
       ++stats.keepAlives;
       break;
     case ETH_CTRL_BUS_COUNT:
-      answer(frame, static_cast<uint8_t>(network_.busCount()), nowUs);
+      answer(frame, static_cast<uint8_t>(faults_.reportedBusCount >= 0 ? faults_.reportedBusCount
+                                                                       : network_.busCount()),
+             nowUs);
       break;
     case ETH_CTRL_BUS_BITRATE:
+      if (frame.bus < 8 && (faults_.silentBitRateBuses >> frame.bus & 1)) break;
       if (frame.bus < network_.busCount())
         answer(frame, network_.busBitRateCode(frame.bus), nowUs);
       else
@@ -44,7 +47,7 @@ void BusMaster::control(const SimFrame& frame, int64_t nowUs, SimServerStats& st
       if (frame.len >= 1) forwarding_ = frame.data[0];
       break;
     case ETH_CTRL_GET_RUN_STATE:
-      answer(frame, runState_, nowUs);
+      if (!faults_.silentRunState) answer(frame, runState_, nowUs);
       break;
     case ETH_CTRL_SET_RUN_STATE:
       if (frame.len < 1) break;

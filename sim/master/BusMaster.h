@@ -14,6 +14,7 @@
 
 #include "core/SimFrame.h"
 #include "core/SimNetwork.h"
+#include "master/ControlFaults.h"
 
 struct SimServerStats;
 
@@ -25,6 +26,8 @@ class BusMaster {
   BusMaster(SimNetwork& network, ClientSink toClient);
 
   void setSilent(bool silent) { silent_ = silent; }
+  void setControlFaults(const SimControlFaults& faults) { faults_ = faults; }
+  SimControlFaults controlFaults() const { return faults_; }
   bool silent() const { return silent_; }
   uint8_t runState() const { return runState_; }
   void setRunState(uint8_t state) { runState_ = state; }
@@ -44,6 +47,7 @@ class BusMaster {
   SimNetwork& network_;
   ClientSink toClient_;
   bool silent_ = false;
+  SimControlFaults faults_;
   uint8_t runState_ = 1;
   int forwarding_ = 0;
 };

@@ -44,6 +44,7 @@ void Clock_SleepMs(int64_t ms) { g_clock->sleepMs(ms); }
 LocalTime Clock_LocalTime() { return g_clock->localTime(); }
 void Clock_Install(ClockSource* clock) { g_clock = clock ? clock : &g_system; }
 bool Clock_IsManual() { return g_clock != &g_system; }
+int Clock_PeerGraceMs() { return g_clock->peerGraceMs(); }
 
 ManualClock::ManualClock(int64_t startMs, LocalTime local)
     : now_(startMs), local_(local), localBase_(startMs) {}

@@ -22,6 +22,9 @@ class ClockSource {
   virtual int64_t nowMs() = 0;
   virtual void sleepMs(int64_t ms) = 0;
   virtual LocalTime localTime() = 0;
+  // How long (real ms) a wait for a peer under this clock may last before the
+  // clock jumps to the wait's deadline; -1 for a clock that moves by itself.
+  virtual int peerGraceMs() const { return -1; }
 };
 
 // Monotonic milliseconds since an arbitrary start.
@@ -35,6 +38,8 @@ LocalTime Clock_LocalTime();
 void Clock_Install(ClockSource* clock);
 // True while a clock other than the system clock is installed.
 bool Clock_IsManual();
+// The installed clock's peer grace (ClockSource::peerGraceMs).
+int Clock_PeerGraceMs();
 
 // A clock that moves only when told to; sleeping advances it instantly.
 class ManualClock : public ClockSource {
@@ -45,6 +50,12 @@ class ManualClock : public ClockSource {
   LocalTime localTime() override;
   void advance(int64_t ms);
   void setLocal(const LocalTime& t) { local_ = t; localBase_ = now_; }
+  // Peers (the simulator, a pseudo-terminal's other end) get this much real
+  // time to answer before a wait jumps to its deadline. The default is
+  // generous, so that a loaded machine never turns an answer into a time-out;
+  // a test that expects a time-out sets a small grace.
+  int peerGraceMs() const override { return grace_; }
+  void setPeerGraceMs(int ms) { grace_ = ms < 0 ? 0 : ms; }
 
   static LocalTime defaultLocal();
 
@@ -52,4 +63,5 @@ class ManualClock : public ClockSource {
   int64_t now_;
   LocalTime local_;
   int64_t localBase_;
+  int grace_ = 2000;
 };

@@ -2,7 +2,6 @@
 
 #include <poll.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -10,8 +9,6 @@
 #include "platform/Clock.h"
 
 namespace {
-
-std::atomic<int> g_manualGraceMs{20};
 
 int64_t realNowMs() {
   using namespace std::chrono;
@@ -60,14 +57,11 @@ int Poll_WaitWritable(int fd, int timeoutMs) { return pollFor(fd, POLLOUT, timeo
 int Poll_WaitReadableUntil(int fd, int64_t deadlineMs) {
   const int64_t left = deadlineMs - Clock_NowMs();
   if (left <= 0) return pollReadable(fd, 0);
-  if (!Clock_IsManual()) return pollReadable(fd, clampMs(left));
+  const int grace = Clock_PeerGraceMs();
+  if (grace < 0) return pollReadable(fd, clampMs(left));
 
-  const int grace = g_manualGraceMs.load();
   const int r = pollReadable(fd, left < grace ? int(left) : grace);
   if (r == 0) Clock_SleepMs(deadlineMs - Clock_NowMs());
   return r;
 }
 
-void Poll_SetManualClockGraceMs(int ms) { g_manualGraceMs.store(ms < 0 ? 0 : ms); }
-
-int Poll_ManualClockGraceMs() { return g_manualGraceMs.load(); }

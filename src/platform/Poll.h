@@ -18,12 +18,8 @@ int Poll_WaitWritable(int fd, int timeoutMs);
 // reaches deadlineMs; a deadline already passed just looks once.
 //
 // With a manual clock installed the program clock does not move by itself, so
-// the wait polls real time for at most the manual-clock grace and then, when
+// the wait polls real time for at most the clock's peer grace and then, when
 // nothing arrived, advances the manual clock to the deadline and reports the
 // time-out. A peer that answers within the grace is seen at once; a silent peer
 // costs the grace instead of the whole time-out.
 int Poll_WaitReadableUntil(int fd, int64_t deadlineMs);
-
-// The real time a wait under a manual clock gives the peer (default 20 ms).
-void Poll_SetManualClockGraceMs(int ms);
-int Poll_ManualClockGraceMs();

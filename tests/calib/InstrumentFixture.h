@@ -34,8 +34,8 @@ class InstrumentTest : public ScriptedUiTest {
     ScriptedUiTest::TearDown();
   }
   void expectSilence(bool on) {
+    clock.setPeerGraceMs(5);  // the instrument is meant to stay silent
     Clock_Install(on ? &clock : nullptr);
-    Poll_SetManualClockGraceMs(on ? 5 : 20);
   }
   void faults(SimSerialDevice& device, const SimInstrumentFaults& f) { device.setFaults(f); }
   // The commands an instrument heard since the last call, after waiting for

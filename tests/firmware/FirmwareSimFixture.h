@@ -34,12 +34,8 @@ class FirmwareSimTest : public ModuleSimTest {
     // Errors of the protocol layer (a module still rebooting) go to the status bar.
     Option_SetInt("ERRORS_IN_STATUSBAR", 1);
     Option_SetInt("WAIT_AFTER_MODULERESET_MS", 2000);  // manual clock: costs nothing
-    // Validating a firmware makes the simulated module search its whole flash:
-    // slow under the sanitizers, so answers may take longer than usual.
-    Poll_SetManualClockGraceMs(500);
   }
   void TearDown() override {
-    Poll_SetManualClockGraceMs(20);
     FwUpload_SetRunning(false);
     ModuleSimTest::TearDown();
   }

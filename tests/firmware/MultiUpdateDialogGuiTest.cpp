@@ -48,6 +48,9 @@ TEST_F(MultiUpdateDialogTest, TicksAndRunUpdateTheChosenModules) {
   EXPECT_FALSE(button(&d, "muSelect2")->isEnabled());  // no file in the second row
   EXPECT_EQ(d.findChild<QSpinBox*>("muRetries")->value(), 2);
   EXPECT_FALSE(button(&d, "muStop")->isEnabled());
+  d.show();  // the file rows lie one under the other, above the module list
+  EXPECT_LT(button(&d, "muChoose1")->geometry().bottom(), button(&d, "muChoose2")->y());
+  EXPECT_LT(button(&d, "muChoose4")->geometry().bottom(), l->y());
 
   // Header clicks: by name, then the same column reversed.
   l->header()->sectionClicked(2);

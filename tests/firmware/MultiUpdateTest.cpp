@@ -195,11 +195,10 @@ TEST_F(MultiUpdateTest, CheckFailuresNameTheFirstMismatch) {
 TEST_F(MultiUpdateTest, ModuleThatNeverComesBackFailsAfterFourRestarts) {
   openWith({{2, 16, 0x85}});
   onModule(2, [](SimModule& m) { m.bootloader().faults().neverReturnFromReset = true; });
-  Poll_SetManualClockGraceMs(2);  // the silent module's requests cost little
+  settlingClock.setPeerGraceMs(2);  // the silent module's requests cost little
   ASSERT_TRUE(startAll("Update 1 module?", false, 3));
   ui.expectMessage("1 module(s) failed.", UiAnswer::Ok);
   tick();
-  Poll_SetManualClockGraceMs(500);
   EXPECT_EQ(result(2), "Error: Can't restart into Bootloader");
   for (int i = 0; i < 100 && restarts().size() < 4; ++i) sim.waitForReceived(sim.receivedFrames().size() + 1, 10);
   EXPECT_EQ(restarts().size(), 4u);

@@ -11,6 +11,7 @@
 #include "SimServer.h"
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
+#include "core/DebugLog.h"
 #include "core/ErrorReport.h"
 #include "app/MainWindow.h"
 #include "core/Options.h"
@@ -191,8 +192,9 @@ TEST_F(MainWindowTest, ExitQuestionCancelKeepsRunningOkCloses) {
 TEST_F(MainWindowTest, StartCorrectsOptionsAndShutdownStoresNoneForEthernet) {
   // Without the interface presets, which would overwrite the scan interval.
   iniForSimulator("AUTO_INTERF_SET = 0\nSCAN_SEND_INTERVAL_MS = 5\nPROGRAM_SEND_INTERVAL_MS = 2500\n"
-                  "MODULETEST_MODE = 1\n");
+                  "MODULETEST_MODE = 1\nDEBUG_MODE = 1\n");
   ASSERT_TRUE(start());
+  EXPECT_TRUE(DebugLog_IsOpen());
   EXPECT_EQ(Option_GetInt("SCAN_SEND_INTERVAL_MS"), 10);
   EXPECT_EQ(Option_GetDouble("PROGRAM_SEND_INTERVAL_MS"), 1000.0);
   EXPECT_EQ(Option_GetInt("MODULETEST_MODE"), 0);
@@ -200,6 +202,8 @@ TEST_F(MainWindowTest, StartCorrectsOptionsAndShutdownStoresNoneForEthernet) {
             std::wstring(home.path().begin(), home.path().end()) + L"/KVXconfig-calib");
   window->shutDown();
   EXPECT_EQ(GetInterfaceType(), kInterfaceNone);
+  EXPECT_FALSE(DebugLog_IsOpen());  // closed with its footer before the options are saved
+  EXPECT_NE(ReadWholeFile(home.file("KVXconfig.log")).find("\nLogging stopped on "), std::string::npos);
   const std::string ini = iniText();
   EXPECT_NE(ini.find("DEFAULT_INTERFACE = \"None\"\n"), std::string::npos) << ini;
   EXPECT_NE(ini.find("MODULETEST_MODE = 0\n"), std::string::npos);

@@ -100,7 +100,7 @@ TEST_F(BitRowTest, VisibleCountCannotGrowBeyondTheCreatedButtons) {
   EXPECT_EQ(BitRow_SetVisible(row, 0), 0);
 }
 
-TEST_F(BitRowTest, ReadOnlyRowsGreyTheirLabelsHiddenRowsPaintNothing) {
+TEST_F(BitRowTest, ReadOnlyAndDisabledRowsGreyTheirLabelsHiddenRowsPaintNothing) {
   // (Fill and frame colours are checked on painted buttons in the GUI test.)
   BitRow row = make('m', 2);
   row.value = 1;
@@ -110,6 +110,8 @@ TEST_F(BitRowTest, ReadOnlyRowsGreyTheirLabelsHiddenRowsPaintNothing) {
   EXPECT_EQ(BitRow_Look(row, 0).text, (BitRgb{204, 204, 204}));
   EXPECT_EQ(BitRow_Look(row, 0).fill, (BitRgb{49, 106, 197}));
   EXPECT_EQ(BitRow_Look(row, 1).text, (BitRgb{204, 204, 204}));
+  row.flags = BITROW_FLAG_DISABLED;
+  for (int bit : {0, 1}) EXPECT_EQ(BitRow_Look(row, bit).text, (BitRgb{204, 204, 204})) << bit;
   row.flags = BITROW_FLAG_HIDDEN | BITROW_FLAG_DISABLED;
   EXPECT_FALSE(BitRow_Look(row, 0).drawn);
 }

@@ -6,7 +6,6 @@
 #include <set>
 #include <vector>
 
-#include "core/ErrorReport.h"
 #include "core/Options.h"
 #include "io/BitWidget.h"
 #include "support/TestEnvironment.h"
@@ -76,7 +75,7 @@ TEST_F(BitWidgetTest, ButtonsPaintTheColoursOfTheirState) {
   EXPECT_NE(Pixel(row.button(0), 3, 3), QColor(49, 106, 197));
 }
 
-TEST_F(BitWidgetTest, ClicksAreReportedAndTakenOnlyWhileTheRowTakesThem) {
+TEST_F(BitWidgetTest, ClicksAreReportedAndTakenByTheirOwnRow) {
   BitWidget row;
   ASSERT_EQ(row.create(page.get(), placeholder, 'm', 4), 0);
   std::vector<QAbstractButton*> reported;
@@ -88,26 +87,9 @@ TEST_F(BitWidgetTest, ClicksAreReportedAndTakenOnlyWhileTheRowTakesThem) {
   EXPECT_EQ(row.value(), 0u);  // the page decides
   EXPECT_EQ(row.click(clicked), 1);
   EXPECT_EQ(row.value(), 4u);
-  row.setFlags(BITROW_FLAG_READONLY);
-  EXPECT_EQ(row.click(clicked), 0);
-  EXPECT_EQ(row.value(), 4u);
   BitWidget other;
   ASSERT_EQ(other.create(page.get(), placeholder, 'm', 4), 0);
   EXPECT_EQ(other.click(clicked), 0);  // not one of its buttons
-}
-
-TEST_F(BitWidgetTest, VisibleCountHidesTheRestAndCannotGrow) {
-  BitWidget row;
-  ASSERT_EQ(row.create(page.get(), placeholder, 'm', 8), 0);
-  ASSERT_EQ(row.setVisible(3), 0);
-  EXPECT_TRUE(row.button(2)->isVisible());
-  EXPECT_FALSE(row.button(3)->isVisible());
-  EXPECT_EQ(row.setVisible(9), -1);
-  EXPECT_EQ(row.visible(), 3);
-  EXPECT_NE(GetStatusText().find("Cannot enlarge bit widget"), std::string::npos);
-  EXPECT_EQ(row.create(page.get(), placeholder, 'm', 33), -1);
-  EXPECT_EQ(row.created(), 8);
-  EXPECT_NE(GetStatusText().find("Max. number of bits per bit widget (32) exceeded"), std::string::npos);
 }
 
 TEST_F(BitWidgetTest, ThePageMayGoFirst) {

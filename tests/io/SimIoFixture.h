@@ -20,15 +20,10 @@ class SimIoTest : public SimConnectedTest {
   void SetUp() override {
     SimConnectedTest::SetUp();
     // A module that is meant to stay silent costs this much real time; one
-    // that answers is seen at once, even on a machine busy with other work.
-    savedGraceMs_ = Poll_ManualClockGraceMs();
-    Poll_SetManualClockGraceMs(100);
+    // that answers is seen at once.
+    clock.setPeerGraceMs(100);
     sim.setRebootTimeMs(2);
     ASSERT_NO_FATAL_FAILURE(startAndConnect());
-  }
-  void TearDown() override {
-    SimConnectedTest::TearDown();
-    Poll_SetManualClockGraceMs(savedGraceMs_);
   }
 
   // A module on bus 0 with its channels added by `build`.
@@ -115,6 +110,4 @@ class SimIoTest : public SimConnectedTest {
       });
     }
   }
-
-  int savedGraceMs_ = 20;
 };

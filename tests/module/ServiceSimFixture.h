@@ -16,12 +16,7 @@ class ServiceSimTest : public ModuleSimTest {
   // on a loaded machine (a dropped reply then costs this much real time).
   void SetUp() override {
     ModuleSimTest::SetUp();
-    grace_ = Poll_ManualClockGraceMs();
-    Poll_SetManualClockGraceMs(150);
-  }
-  void TearDown() override {
-    Poll_SetManualClockGraceMs(grace_);
-    ModuleSimTest::TearDown();
+    clock.setPeerGraceMs(150);
   }
 
   // Serves the population, connects to its bus 0 and lists the module at node.
@@ -47,8 +42,4 @@ class ServiceSimTest : public ModuleSimTest {
     sim.withModule(sim.findModule(0, node), [&](SimModule& m) { bytes = m.bootloader().readEeprom(address, count); });
     return std::vector<int>(bytes.begin(), bytes.end());
   }
-
-
- private:
-  int grace_ = 20;
 };

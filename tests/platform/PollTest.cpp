@@ -38,10 +38,7 @@ class Pipe {
 class ManualClockScope {
  public:
   ManualClockScope() { Clock_Install(&clock); }
-  ~ManualClockScope() {
-    Clock_Install(nullptr);
-    Poll_SetManualClockGraceMs(20);
-  }
+  ~ManualClockScope() { Clock_Install(nullptr); }
   ManualClock clock{5000};
 };
 
@@ -88,7 +85,7 @@ TEST(Poll, WaitUntilADeadlineOfTheProgramClock) {
 
 TEST(Poll, UnderAManualClockASilentPeerCostsOnlyTheGrace) {
   ManualClockScope scope;
-  Poll_SetManualClockGraceMs(2);
+  scope.clock.setPeerGraceMs(2);
   Pipe pipe;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Poll_WaitReadableUntil(pipe.reader(), 6000), 0);

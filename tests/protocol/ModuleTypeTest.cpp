@@ -291,6 +291,8 @@ TEST(ModuleTypeSwitches, ReadsTagsKindsAndSizes) {
       {"NL:", "r16 r16 m4"},                 // incomplete tags are ignored
       {"NL:r", "r16 r16 m4"},
       {"NL:5/BD:m", "r16 r16 m4"},
+      {"NL:rx", "r16 r16 m4"},               // a kind needs a size,
+      {"NL:55", "r16 r16 m4"},               // and a size needs a kind
       {"NL:r99999999999999999999", "r999 r16 m4"},  // no overflow
       {"xxNL:r3yyBD:m1", "r3 r16 m1"},      // tags are found anywhere
   };
