@@ -58,8 +58,9 @@ class SimBusChannel : public AdapterChannel {
     if (fd_ < 0) return CAN_ADAPTER_REGTEST;
     if (const uint32_t r = flush()) return r;
     if (in_.size() - inAt_ < kCanPortRecordSize) {
-      if (const uint32_t r = fill()) return r;
-      if (in_.size() - inAt_ < kCanPortRecordSize) return CAN_ADAPTER_QRCVEMPTY;
+      fill();
+      // Records that arrived before the port closed are delivered first.
+      if (in_.size() - inAt_ < kCanPortRecordSize) return peerGone_ ? lost() : uint32_t(CAN_ADAPTER_QRCVEMPTY);
     }
     CanPortRecord r;
     const bool valid = CanPort_Decode(in_.data() + inAt_, r);
@@ -173,8 +174,8 @@ class SimBusChannel : public AdapterChannel {
     return 0;
   }
 
-  // Reads what has arrived; 0, or REGTEST when the port closed.
-  uint32_t fill() {
+  // Reads what has arrived; notes when the port closed.
+  void fill() {
     if (inAt_ > 0) {
       in_.erase(in_.begin(), in_.begin() + ptrdiff_t(inAt_));
       inAt_ = 0;
@@ -184,15 +185,15 @@ class SimBusChannel : public AdapterChannel {
       const ssize_t n = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
       if (n > 0) {
         in_.insert(in_.end(), chunk, chunk + n);
-        if (size_t(n) < sizeof chunk) return 0;
+        if (size_t(n) < sizeof chunk) return;
         ++reads;
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
-      return lost();
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+      peerGone_ = true;
+      return;
     }
-    return 0;
   }
 
   uint32_t lost() {
@@ -207,6 +208,7 @@ class SimBusChannel : public AdapterChannel {
     in_.clear();
     inAt_ = 0;
     out_.clear();
+    peerGone_ = false;
   }
 
   std::string host_;
@@ -216,6 +218,7 @@ class SimBusChannel : public AdapterChannel {
   size_t inAt_ = 0;
   std::vector<uint8_t> out_;
   uint32_t status_ = 0;
+  bool peerGone_ = false;  // the port closed; what it sent before is still read
 };
 
 }  // namespace

@@ -5,6 +5,11 @@
 //
 //   bench_Logger [Google Benchmark flags]
 //   bench_Logger --capture HOST PORT MAX_SECONDS LOG_FILE
+//   bench_Logger --capture-pcan CHANNEL MAX_SECONDS LOG_FILE
+//
+// --capture-pcan records through the "PCAN USB" interface at 1000 kbit/s: the
+// carried adapter library (written to $HOME) on KVX_CAN_CHANNEL=CHANNEL, e.g.
+// the raw CAN port of a kvxsim (tcp:127.0.0.1:PORT).
 //
 // Capture records until the master closes the connection (or MAX_SECONDS
 // pass), then prints what it took, its CPU share and its memory.
@@ -24,6 +29,7 @@
 #include "core/Session.h"
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
+#include "bus/PcanLink.h"
 #include "core/Options.h"
 #include "logger/LogFile.h"
 #include "logger/LogLine.h"
@@ -182,12 +188,14 @@ long CountFrameLines(const std::string& path) {
   return frames;
 }
 
+// host nullptr: the "PCAN USB" interface on the channel in KVX_CAN_CHANNEL.
 int Capture(const char* host, int port, int maxSeconds, const std::string& path) {
   Option_Init(nullptr);
   Ui_Install(nullptr);
-  EthMaster_SetHostName(host);
+  EthMaster_SetHostName(host ? host : "");
   EthMaster_SetPort(port);
-  if (OpenInterface("KVX Master (Ethernet)") != 0) {
+  pCAN_SetBaudrate(7);
+  if (OpenInterface(host ? "KVX Master (Ethernet)" : "PCAN USB") != 0) {
     std::fprintf(stderr, "bench_Logger: %s\n", GetInterfaceError());
     return 1;
   }
@@ -251,6 +259,14 @@ int main(int argc, char** argv) {
       return 2;
     }
     return Capture(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--capture-pcan") == 0) {
+    if (argc != 5) {
+      std::fprintf(stderr, "usage: bench_Logger --capture-pcan CHANNEL MAX_SECONDS LOG_FILE\n");
+      return 2;
+    }
+    setenv("KVX_CAN_CHANNEL", argv[2], 1);
+    return Capture(nullptr, 0, std::atoi(argv[3]), argv[4]);
   }
   Option_Init(nullptr);
   Ui_Install(nullptr);

@@ -70,7 +70,9 @@ TEST(PcanLibraryFile, ReusedOnlyWhenItHoldsTheCarriedBytesElseReplacedPrivately)
     EXPECT_FALSE(after.isLink) << c.name;
     EXPECT_EQ(after.mode, 0600u) << c.name;
     EXPECT_TRUE(ReadWholeFile(path) == image) << c.name;
-    if (!c.written) EXPECT_EQ(after.inode, before.inode) << c.name << ": the very file is kept";
+    if (!c.written) {
+      EXPECT_EQ(after.inode, before.inode) << c.name << ": the very file is kept";
+    }
   }
   EXPECT_TRUE(ReadWholeFile(elsewhere) == image) << "a link's target is never written";
   EXPECT_EQ(StateOf(elsewhere).mode & 0600, 0600u);

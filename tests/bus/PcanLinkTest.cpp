@@ -75,8 +75,8 @@ class PcanFakeTest : public BusTest {
     script_ = reinterpret_cast<void (*)(const char*, const uint32_t*, int)>(dlsym(handle_, "FakeAdapter_Script"));
     queue_ = reinterpret_cast<void (*)(const CanAdapterMsg*, uint32_t)>(dlsym(handle_, "FakeAdapter_Queue"));
     calls_ = reinterpret_cast<const char* (*)()>(dlsym(handle_, "FakeAdapter_Calls"));
-    clear_ = reinterpret_cast<void (*)()>(dlsym(handle_, "FakeAdapter_Clear"));
-    clear_();
+    clearCalls_ = reinterpret_cast<void (*)()>(dlsym(handle_, "FakeAdapter_ClearCalls"));
+    reinterpret_cast<void (*)()>(dlsym(handle_, "FakeAdapter_Clear"))();
     link().setLibraryOverride(path);
   }
   static PcanUsbLink& link() { return Session_Part<PcanUsbLink>(); }
@@ -92,9 +92,7 @@ class PcanFakeTest : public BusTest {
     queue_(&m, millis);
   }
   std::string calls() const { return calls_(); }
-  void clearCalls() {
-    clear_();
-  }
+  void clearCalls() { clearCalls_(); }
   // Opens the "PCAN USB" interface and forgets the calls that took.
   void openAdapter() {
     ASSERT_EQ(OpenInterface("PCAN USB"), 0) << GetInterfaceError();
@@ -111,7 +109,7 @@ class PcanFakeTest : public BusTest {
   void (*script_)(const char*, const uint32_t*, int) = nullptr;
   void (*queue_)(const CanAdapterMsg*, uint32_t) = nullptr;
   const char* (*calls_)() = nullptr;
-  void (*clear_)() = nullptr;
+  void (*clearCalls_)() = nullptr;
 };
 
 TEST_F(PcanFakeTest, TheBitRateIndexPicksTheTimingWordAndAnyOtherIndexIs125k) {

@@ -70,7 +70,12 @@ EXPORT void FakeAdapter_Queue(const CanAdapterMsg* msg, uint32_t millis) {
 /* Every call since the last clear, one line each. */
 EXPORT const char* FakeAdapter_Calls(void) { return fake.calls; }
 
+/* Forgets everything, or only the calls. */
 EXPORT void FakeAdapter_Clear(void) { memset(&fake, 0, sizeof fake); }
+EXPORT void FakeAdapter_ClearCalls(void) {
+  fake.callsLength = 0;
+  fake.calls[0] = '\0';
+}
 
 /* ---- the adapter library ---------------------------------------------------- */
 
