@@ -14,6 +14,7 @@
 #include "app/MainWindow.h"
 #include "bus/Interface.h"
 #include "canport/SimCanPort.h"
+#include "core/ErrorReport.h"
 #include "protocol/ModuleList.h"
 
 namespace {
