@@ -204,6 +204,15 @@ int Capture(const char* host, int port, int maxSeconds, const std::string& path)
     std::fprintf(stderr, "bench_Logger: cannot create %s\n", path.c_str());
     return 1;
   }
+  // An adapter hears its bus from the moment it is on it; the logger's start
+  // empties the link's input. What arrived before is taken and counted here,
+  // so that the count can be set against what the bus carried.
+  int64_t beforeStart = 0;
+  for (CanMsg m; !host;) {
+    int got = 0;
+    if (pCAN_ReadEx(m, got) != 0 || !got) break;
+    ++beforeStart;
+  }
   const double cpuStart = ProcessCpuMs();
   const int64_t start = Clock_NowMs();
   session.startStop();
@@ -244,8 +253,9 @@ int Capture(const char* host, int port, int maxSeconds, const std::string& path)
               lastRate.c_str(), lastLoad.c_str(), displayLines, (long long)worstTickMs);
   std::printf("capture: CPU %.0f ms = %.1f %% of one core; memory at the end %ld kB (peak %ld kB)\n", cpu,
               cpu * 100.0 / double(end - start), rssKb, peakKb);
-  std::printf("RESULT received=%lld file=%ld cpu_pct=%.1f rss_kb=%ld peak_kb=%ld\n", (long long)received,
-              fileFrames, cpu * 100.0 / double(end - start), rssKb, peakKb);
+  std::printf("RESULT received=%lld file=%ld cpu_pct=%.1f rss_kb=%ld peak_kb=%ld before_start=%lld\n",
+              (long long)received, fileFrames, cpu * 100.0 / double(end - start), rssKb, peakKb,
+              (long long)beforeStart);
   return 0;
 }
 
