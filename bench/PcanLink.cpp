@@ -81,6 +81,13 @@ int main(int argc, char** argv) {
   const double seconds = std::atof(ArgValue(argc, argv, "--seconds", "3"));
   char home[] = "/tmp/bench_pcan.XXXXXX";
   if (!mkdtemp(home)) return 1;
+  struct RemoveHome {
+    const char* folder;
+    ~RemoveHome() {
+      unlink((std::string(folder) + "/PCAN_USB.DLL").c_str());
+      rmdir(folder);
+    }
+  } removeHome{home};
   setenv("HOME", home, 1);
   unsetenv("HOMEDRIVE");
   unsetenv("HOMEPATH");
@@ -174,7 +181,5 @@ int main(int argc, char** argv) {
   port.stop();
   sim.stop();
   Ui_Install(nullptr);
-  unlink((std::string(home) + "/PCAN_USB.DLL").c_str());
-  rmdir(home);
   return 0;
 }
