@@ -50,6 +50,24 @@ foreach(src IN LISTS KVX_FUZZ_TARGETS)
   set_tests_properties(corpus.${name} PROPERTIES TIMEOUT 120 LABELS logic)
 endforeach()
 
+# Fake CAN adapter libraries for the adapter link's tests, loaded through the
+# program's own loading path: one whole, and one without each function.
+set(KVX_FAKE_ADAPTER_DIR ${CMAKE_BINARY_DIR}/fakeadapter)
+foreach(variant whole CAN_Init CAN_Close CAN_Status CAN_Write CAN_Read CAN_ReadEx CAN_ResetClient CAN_VersionInfo)
+  set(fake kvx_fakeadapter_${variant})
+  add_library(${fake} SHARED EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/bus/fakeadapter/FakeAdapter.c)
+  target_include_directories(${fake} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  set(name fakeadapter)
+  if(NOT variant STREQUAL "whole")
+    target_compile_definitions(${fake} PRIVATE FAKE_WITHOUT_${variant})
+    set(name fakeadapter-without-${variant})
+  endif()
+  set_target_properties(${fake} PROPERTIES C_VISIBILITY_PRESET hidden PREFIX "" OUTPUT_NAME ${name}
+                        LIBRARY_OUTPUT_DIRECTORY ${KVX_FAKE_ADAPTER_DIR})
+  add_dependencies(test_bus ${fake})
+endforeach()
+target_compile_definitions(test_bus PRIVATE KVX_FAKE_ADAPTER_DIR="${KVX_FAKE_ADAPTER_DIR}")
+
 # The layer rules are part of the build. A logic file that includes Qt, and a
 # file that includes a folder above its own, must not compile; both probes are
 # built with a library's own settings and must fail for the missing header.

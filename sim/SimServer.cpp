@@ -46,6 +46,8 @@ struct SimServer::Impl {
   SimServerStats stats;
   HostStreamDecoder decoder;
   std::vector<SimTimedFrame> received;
+  std::vector<std::pair<int, BusTap>> taps;
+  int nextTap = 1;
   std::vector<uint8_t> unsent;  // bytes of a segment the socket did not take yet
   bool unsentCloseAfter = false;
 
@@ -63,6 +65,7 @@ struct SimServer::Impl {
       : master(network, [this](const SimFrame& f, int64_t t) { toClient(f, t); }) {
     network.setListener([this](int bus, const SimFrame& f, int64_t t, FrameOrigin origin) {
       master.fromBus(bus, f, t, origin);
+      for (const auto& tap : taps) tap.second(bus, f, t, origin == FrameOrigin::Adapter);
     });
   }
 
@@ -400,6 +403,22 @@ void SimServer::clearBusTraffic() { std::lock_guard lock(d_->m); d_->network.cle
 void SimServer::sendRawToClient(const std::vector<uint8_t>& bytes) {
   WakingLock lock(d_->m, d_->wakeFn);
   if (d_->clientFd >= 0) d_->output.queueRaw(bytes, d_->nowUs());
+}
+
+int SimServer::addBusTap(BusTap tap) {
+  std::lock_guard lock(d_->m);
+  d_->taps.emplace_back(d_->nextTap, std::move(tap));
+  return d_->nextTap++;
+}
+
+void SimServer::removeBusTap(int handle) {
+  std::lock_guard lock(d_->m);
+  std::erase_if(d_->taps, [handle](const auto& t) { return t.first == handle; });
+}
+
+void SimServer::adapterTransmit(int bus, const SimFrame& frame) {
+  WakingLock lock(d_->m, d_->wakeFn);
+  d_->network.inject(bus, frame, d_->nowUs(), FrameOrigin::Adapter);
 }
 
 void SimServer::setFaults(const SimFaults& faults) { WakingLock lock(d_->m, d_->wakeFn); d_->output.setFaults(faults); }

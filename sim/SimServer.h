@@ -148,6 +148,17 @@ class SimServer {
   // Bytes written to the client exactly as given (no faults, no framing).
   void sendRawToClient(const std::vector<uint8_t>& bytes);
 
+  // ---- other nodes on the buses (the raw CAN port) ----------------------------
+  // Hears every frame completed on any bus; fromAdapter marks the frames put
+  // there with adapterTransmit(). Called on the server thread with the server
+  // lock held: it must be quick and must not call back into the SimServer.
+  using BusTap = std::function<void(int bus, const SimFrame& frame, int64_t timeUs, bool fromAdapter)>;
+  int addBusTap(BusTap tap);  // a handle for removeBusTap
+  void removeBusTap(int handle);
+  // A frame of a CAN adapter on the bus: it takes part in arbitration, the
+  // modules hear it and the master forwards it like any other node's frame.
+  void adapterTransmit(int bus, const SimFrame& frame);
+
   // ---- fault injection ---------------------------------------------------------
   void setFaults(const SimFaults& faults);
   SimFaults faults() const;

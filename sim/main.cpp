@@ -9,6 +9,7 @@
 #include <string>
 
 #include "SimServer.h"
+#include "canport/SimCanPort.h"
 #include "firmware/FirmwareTool.h"
 #include "instruments/SimInstruments.h"
 #include "traffic/CanOpenTraffic.h"
@@ -42,6 +43,9 @@ void PrintHelp() {
       "      --print-demo     print the demo population in the file format and exit\n"
       "      --button BUS:NODE  SIGUSR1 presses the front button of the module answering\n"
       "                       on NODE of BUS: it enters search mode\n"
+      "      --can-port [BUS:]PORT  also serve bus BUS (default 0) as a raw CAN bus on\n"
+      "                       PORT for the CAN adapter library (KVX_CAN_CHANNEL=tcp:ADDR:PORT);\n"
+      "                       turns bus timing on\n"
       "      --check          read the population file, print what it holds and exit\n"
       "%s"
       "  -h, --help           this text\n"
@@ -121,6 +125,7 @@ int main(int argc, char** argv) {
   int trafficLength = -1;
   int buttonBus = -1, buttonNode = -1;
   SimInstruments instruments;
+  int canPortBus = 0, canPort = -1;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](const char* what) -> const char* {
@@ -170,6 +175,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kvxsim: --button needs BUS:NODE with bus 0..7 and node 1..127\n");
         return 2;
       }
+    } else if (a == "--can-port") {
+      std::string text = value("[BUS:]PORT");
+      const size_t colon = text.find(':');
+      if ((colon != std::string::npos && !ParseInt(text.substr(0, colon).c_str(), 0, 7, canPortBus)) ||
+          !ParseInt(text.substr(colon == std::string::npos ? 0 : colon + 1).c_str(), 0, 65535, canPort)) {
+        std::fprintf(stderr, "kvxsim: --can-port needs [BUS:]PORT with bus 0..7 and port 0..65535\n");
+        return 2;
+      }
     } else if (a == "--check") {
       check = true;
     } else if (int taken = instruments.takeOption(argc - i, argv + i); taken != 0) {
@@ -214,6 +227,13 @@ int main(int argc, char** argv) {
   SimServer server;
   server.setPopulation(population);
   server.setSilentMaster(silent);
+  if (canPort >= 0) {
+    if (canPortBus >= int(population.busBitRates.size())) {
+      std::fprintf(stderr, "kvxsim: --can-port: the population has no bus %d\n", canPortBus);
+      return 2;
+    }
+    timing = true;  // a raw bus keeps the time of the wire
+  }
   server.setBusTiming(timing);
   server.setRebootTimeMs(rebootMs);
   server.setZeroTimeStamps(zeroStamps);
@@ -233,6 +253,15 @@ int main(int argc, char** argv) {
   }
   std::printf("kvxsim: bus master on %s:%d%s%s, population %s\n", address.c_str(), server.port(),
               silent ? ", silent" : "", timing ? ", bus timing" : "", file.empty() ? "(demo)" : file.c_str());
+  SimCanPort rawPort(server, canPortBus);
+  if (canPort >= 0) {
+    if (!rawPort.start(address, canPort)) {
+      std::fprintf(stderr, "kvxsim: raw CAN port: %s\n", rawPort.lastError().c_str());
+      return 1;
+    }
+    std::printf("kvxsim: raw CAN port of bus %d on %s:%d (KVX_CAN_CHANNEL=tcp:%s:%d)\n", canPortBus,
+                address.c_str(), rawPort.port(), address.c_str(), rawPort.port());
+  }
   PrintPopulation(population);
   std::printf("kvxsim: running; stop with Ctrl+C\n");
   std::fflush(stdout);
@@ -244,10 +273,17 @@ int main(int argc, char** argv) {
   server.clearBusTraffic();
   timespec drain{0, 300 * 1000 * 1000};
   nanosleep(&drain, nullptr);
+  rawPort.stop();
   server.stop();
   const SimServerStats stats = server.stats();
   std::printf("kvxsim: %d frame(s) to the client, %d dropped, %d connection(s)\n", stats.framesToClient,
               stats.droppedToClient, stats.connections);
+  if (canPort >= 0) {
+    const SimCanPortStats port = rawPort.stats();
+    std::printf("kvxsim: raw CAN port: %lld frame(s) to the adapter, %lld from it, %lld refused, %d connection(s)\n",
+                (long long)port.framesToClient, (long long)port.framesFromClient, (long long)port.framesRefused,
+                port.connections);
+  }
   std::printf("kvxsim: stopped (%s)\n", sig == SIGINT ? "SIGINT" : "SIGTERM");
   return 0;
 }

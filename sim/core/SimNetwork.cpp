@@ -115,9 +115,9 @@ void SimNetwork::hostTransmit(int bus, const SimFrame& frame, int64_t nowUs) {
   enqueue(bus, frame, std::max(nowUs, currentUs_), FrameOrigin::Host);
 }
 
-void SimNetwork::inject(int bus, const SimFrame& frame, int64_t nowUs) {
+void SimNetwork::inject(int bus, const SimFrame& frame, int64_t nowUs, FrameOrigin origin) {
   if (bus < 0 || bus >= busCount()) return;
-  enqueue(bus, frame, std::max(nowUs, currentUs_), FrameOrigin::Other);
+  enqueue(bus, frame, std::max(nowUs, currentUs_), origin);
 }
 
 void SimNetwork::advance(int64_t nowUs) {

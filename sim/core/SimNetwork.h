@@ -44,7 +44,9 @@ class PeriodicTraffic : public BusTrafficSource {
   int64_t periodUs_;
 };
 
-enum class FrameOrigin { Host, Module, Other };
+// Host: the bus master's client; Adapter: a CAN adapter on the bus (the raw
+// CAN port's client); Other: background traffic and injected frames.
+enum class FrameOrigin { Host, Module, Other, Adapter };
 
 class SimNetwork : public ModuleHost {
  public:
@@ -82,7 +84,7 @@ class SimNetwork : public ModuleHost {
   // A frame of the host, ready to go on the bus at nowUs.
   void hostTransmit(int bus, const SimFrame& frame, int64_t nowUs);
   // A frame of some other node on the bus; modules hear it like the host's.
-  void inject(int bus, const SimFrame& frame, int64_t nowUs);
+  void inject(int bus, const SimFrame& frame, int64_t nowUs, FrameOrigin origin = FrameOrigin::Other);
 
   void advance(int64_t nowUs);
   int64_t nextEventUs() const { return events_.nextTime(); }

@@ -6,11 +6,12 @@
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
 #include "bus/Link.h"
+#include "bus/PcanLink.h"
 #include "core/Session.h"
 
 namespace {
 
-// Links that come with a later version: opening them fails with a plain text,
+// A link that comes with a later version: opening it fails with a plain text,
 // so the interface stays closed and everything else keeps working.
 class UnavailableLink : public EmptyLink {
  public:
@@ -21,9 +22,6 @@ class UnavailableLink : public EmptyLink {
   const char* name_;
 };
 
-struct PcanUsbPlaceholder : UnavailableLink {
-  PcanUsbPlaceholder() : UnavailableLink("PCAN USB") {}
-};
 struct ModbusPlaceholder : UnavailableLink {
   ModbusPlaceholder() : UnavailableLink("Modbus (Serial)") {}
 };
@@ -32,7 +30,7 @@ struct ModbusPlaceholder : UnavailableLink {
 
 Link& BuiltInLink(int type) {
   switch (type) {
-    case kInterfacePcanUsb: return Session_Part<PcanUsbPlaceholder>();
+    case kInterfacePcanUsb: return Session_Part<PcanUsbLink>();
     case kInterfaceEthernet: return Session_Part<EthMasterLink>();
     case kInterfaceModbus: return Session_Part<ModbusPlaceholder>();
     default: return Session_Part<EmptyLink>();
