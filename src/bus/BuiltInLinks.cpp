@@ -6,6 +6,7 @@
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
 #include "bus/Link.h"
+#include "bus/ModbusLink.h"
 #include "core/Session.h"
 
 namespace {
@@ -24,9 +25,6 @@ class UnavailableLink : public EmptyLink {
 struct PcanUsbPlaceholder : UnavailableLink {
   PcanUsbPlaceholder() : UnavailableLink("PCAN USB") {}
 };
-struct ModbusPlaceholder : UnavailableLink {
-  ModbusPlaceholder() : UnavailableLink("Modbus (Serial)") {}
-};
 
 }  // namespace
 
@@ -34,7 +32,7 @@ Link& BuiltInLink(int type) {
   switch (type) {
     case kInterfacePcanUsb: return Session_Part<PcanUsbPlaceholder>();
     case kInterfaceEthernet: return Session_Part<EthMasterLink>();
-    case kInterfaceModbus: return Session_Part<ModbusPlaceholder>();
+    case kInterfaceModbus: return Session_Part<ModbusLink>();
     default: return Session_Part<EmptyLink>();
   }
 }

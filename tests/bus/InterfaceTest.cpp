@@ -83,9 +83,6 @@ TEST_F(InterfaceTest, TheLinAdapterIsAnEmptyLinkAndLaterLinksAreNotAvailable) {
   EXPECT_EQ(OpenInterface("PCAN USB"), -1);
   EXPECT_STREQ(GetInterfaceError(), "PCAN USB is not available in this version");
   EXPECT_EQ(GetInterfaceType(), kInterfaceNone);
-  EXPECT_EQ(OpenInterface("Modbus (Serial)"), -1);
-  EXPECT_STREQ(GetInterfaceError(), "Modbus (Serial) is not available in this version");
-  EXPECT_EQ(GetInterfaceType(), kInterfaceNone);
 }
 
 TEST_F(InterfaceTest, SelectingTheActiveInterfaceDoesNothing) {
