@@ -56,15 +56,16 @@ ModbusLine::~ModbusLine() { close(); }
 bool ModbusLine::open(std::string& error) {
   close();
   char name[128] = {};
-  termios raw{};
-  cfmakeraw(&raw);
-  cfsetispeed(&raw, B19200);
-  cfsetospeed(&raw, B19200);
-  if (::openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
+  if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
     error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
     master_ = slave_ = -1;
     return false;
   }
+  // Raw until the program sets the line up: no echo, no translation.
+  termios raw{};
+  ::tcgetattr(slave_, &raw);
+  cfmakeraw(&raw);
+  ::tcsetattr(slave_, TCSANOW, &raw);
   ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
   ::fcntl(master_, F_SETFD, FD_CLOEXEC);
   ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
