@@ -78,29 +78,37 @@ class GeneralTab : public TabPage {
 class ScanBusTab : public TabPage {
  public:
   explicit ScanBusTab(QWidget* parent) : TabPage(parent) {
-    auto* grid = new QGridLayout(this);
+    auto* layout = new QVBoxLayout(this);
     onStart_ = box(this, "Automatically perform bus scan after program start", "scanOnStart");
-    grid->addWidget(onStart_, 0, 0, 1, 5);
-    from_ = field(this, "scanRangeFrom");
-    to_ = field(this, "scanRangeTo");
-    grid->addWidget(new QLabel("Scan Node IDs from", this), 1, 0);
-    grid->addWidget(from_, 1, 1);
-    grid->addWidget(new QLabel("to", this), 1, 2);
-    grid->addWidget(to_, 1, 3);
-    grid->addWidget(new QLabel("(max. Range: 1 to 127)", this), 1, 4);
-    interval_ = field(this, "scanInterval");
-    grid->addWidget(new QLabel("Scan Interval:", this), 2, 0);
-    grid->addWidget(interval_, 2, 1);
-    grid->addWidget(new QLabel("ms", this), 2, 2);
-    grid->addWidget(new QLabel("(min. Interval: 10 ms)", this), 2, 4);
+    layout->addWidget(onStart_);
+    from_ = field(this, "scanRangeFrom", 50);
+    to_ = field(this, "scanRangeTo", 50);
+    auto* range = new QHBoxLayout;
+    range->addWidget(new QLabel("Scan Node IDs from", this));
+    range->addWidget(from_);
+    range->addWidget(new QLabel("to", this));
+    range->addWidget(to_);
+    range->addWidget(new QLabel("(max. Range: 1 to 127)", this));
+    range->addStretch(1);
+    layout->addLayout(range);
+    interval_ = field(this, "scanInterval", 50);
+    auto* interval = new QHBoxLayout;
+    interval->addWidget(new QLabel("Scan Interval:", this));
+    interval->addWidget(interval_);
+    interval->addWidget(new QLabel("ms", this));
+    interval->addWidget(new QLabel("(min. Interval: 10 ms)", this));
+    interval->addStretch(1);
+    layout->addLayout(interval);
     openDialogs_ = box(this, "Automatically open dialogs for found modules: max.", "openDialogs");
     maxDialogs_ = field(this, "maxDialogs", 50);
-    grid->addWidget(openDialogs_, 3, 0, 1, 3);
-    grid->addWidget(maxDialogs_, 3, 3);
+    auto* dialogs = new QHBoxLayout;
+    dialogs->addWidget(openDialogs_);
+    dialogs->addWidget(maxDialogs_);
+    dialogs->addStretch(1);
+    layout->addLayout(dialogs);
     flash_ = box(this, "Flash Scan", "flashScan");
-    grid->addWidget(flash_, 4, 0, 1, 5);
-    grid->setRowStretch(5, 1);
-    grid->setColumnStretch(5, 1);
+    layout->addWidget(flash_);
+    layout->addStretch(1);
     connect(flash_, &QCheckBox::toggled, this, [this] { enableFields(); });
     connect(openDialogs_, &QCheckBox::toggled, this, [this] { enableFields(); });
   }

@@ -16,6 +16,7 @@ PagedSettingsDialog::PagedSettingsDialog(QWidget* parent, const char* objectName
   auto* layout = new QVBoxLayout(this);
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(kTabControlName);
+  tabs_->setUsesScrollButtons(false);  // every tab label in full: the dialog widens
   layout->addWidget(tabs_, 1);
   auto* buttons = new QHBoxLayout;
   auto* ok = new QPushButton(okText, this);
