@@ -91,13 +91,25 @@ void ModbusLine::setStandingFault(SimModbusFault kind, int every) {
   standingEvery_ = every < 0 ? 0 : every;
 }
 
+long ModbusLine::baudRate() const {
+  termios t{};
+  if (slave_ < 0 || ::tcgetattr(slave_, &t) != 0) return 0;
+  for (const Baud& b : kBauds)
+    if (b.code == cfgetospeed(&t)) return b.rate;
+  return 0;
+}
+
+int64_t ModbusLine::silenceUs() const {
+  // 3.5 characters; above 19200 baud the fixed 1.75 ms that RTU asks for there.
+  if (!lineTiming_) return 0;
+  return baudRate() > 19200 ? 1750 : (charUs() * 7 + 1) / 2;
+}
+
 int64_t ModbusLine::charUs() const {
   if (!lineTiming_ || slave_ < 0) return 0;
   termios t{};
   if (::tcgetattr(slave_, &t) != 0) return 0;
-  long rate = 0;
-  for (const Baud& b : kBauds)
-    if (b.code == cfgetospeed(&t)) rate = b.rate;
+  const long rate = baudRate();
   if (rate == 0) return 0;
   int bits = 1 + 8 + ((t.c_cflag & CSTOPB) ? 2 : 1) + ((t.c_cflag & PARENB) ? 1 : 0);
   switch (t.c_cflag & CSIZE) {
@@ -157,7 +169,7 @@ void ModbusLine::handleRequest(const uint8_t* f, int size, int64_t nowUs) {
   std::memcpy(frame.data, f + 5, frame.len);
   // The slave has the request once its bytes and the silence after them have passed.
   const int64_t c = charUs();
-  const int64_t atUs = nowUs + c * size + (c * 7 + 1) / 2;
+  const int64_t atUs = nowUs + c * size + silenceUs();
   awaiting_[address] = atUs;
   network_.hostTransmit(bus_, frame, atUs);
 }
@@ -236,7 +248,7 @@ void ModbusLine::queueReply(std::vector<uint8_t> reply, int64_t nowUs) {
     t += c * int64_t(reply.size());
     output_.push_back(Segment{t, std::move(reply)});
   }
-  lineFreeUs_ = t + (c * 7 + 1) / 2;
+  lineFreeUs_ = t + silenceUs();
 }
 
 void ModbusLine::write(int64_t nowUs) {

@@ -5,7 +5,7 @@
 // the terminal's device path as its serial port.
 //
 // With line timing on, a request reaches the bus only after its bytes and the
-// RTU silent interval have passed at the baud rate the program set on the
+// RTU silent interval (3.5 characters, 1.75 ms above 19200 baud) have passed at the baud rate the program set on the
 // line, and a reply is written when its last byte would arrive; replies never
 // overlap on the line. Fault injection spoils replies (ModbusLine::Fault).
 //
@@ -81,6 +81,9 @@ class ModbusLine {
   // Time one character (start, data, parity, stop bits) needs at the line's
   // current settings; 0 without line timing.
   int64_t charUs() const;
+  // The RTU silent interval after a frame; 0 without line timing.
+  int64_t silenceUs() const;
+  long baudRate() const;  // of the line's current settings, 0 when unknown
 
   SimNetwork& network_;
   int bus_;
