@@ -10,7 +10,6 @@
 #include "bus/Interface.h"
 #include "bus/InterfaceSettings.h"
 #include "bus/ModbusLink.h"
-#include "bus/PcanSettings.h"
 #include "bus/Ping.h"
 #include "core/ErrorReport.h"
 #include "core/Options.h"
@@ -22,38 +21,6 @@ namespace {
 const std::vector<std::string> kPorts = {"COM1", "COM2", "/dev/ttyUSB0"};
 
 class InterfaceSettingsTest : public ScriptedUiTest {};
-
-TEST_F(InterfaceSettingsTest, PagesAndTheOneToOpenAt) {
-  EXPECT_STREQ(InterfaceSettings_PageLabel(1), "KVX Master (Ethernet)");
-  EXPECT_STREQ(InterfaceSettings_PageName(2), "TAB_INTERF_MODBUS");
-  EXPECT_EQ(InterfaceSettings_OpeningPage(-1), 0);
-  InterfaceSettings_RememberPage(1);
-  EXPECT_EQ(InterfaceSettings_OpeningPage(-1), 1);
-  EXPECT_EQ(InterfaceSettings_OpeningPage(2), 2);
-  EXPECT_EQ(InterfaceSettings_OpeningPage(7), 1);
-  EXPECT_EQ(InterfaceSettings_PageForInterface(kInterfaceEthernet), 1);
-  EXPECT_EQ(InterfaceSettings_PageForInterface(kInterfaceModbus), 2);
-  EXPECT_EQ(InterfaceSettings_PageForInterface(kInterfacePcanUsb), -1);
-}
-
-TEST_F(InterfaceSettingsTest, PcanRateByName) {
-  PcanPageView v = PcanPage_Show();
-  EXPECT_EQ(v.rates.front(), "10 k");
-  EXPECT_EQ(v.rates.back(), "1000 k");
-  EXPECT_EQ(v.selected, 4);
-  EXPECT_FALSE(v.showLibrary);
-  PcanPage_Store("250 k");
-  EXPECT_EQ(Option_GetInt("PCANUSB_BAUDRATE"), 5);
-  EXPECT_EQ(pCAN_GetBaudrate(), 5);
-  PcanPage_Store("");  // no such name: nothing changes
-  EXPECT_EQ(Option_GetInt("PCANUSB_BAUDRATE"), 5);
-
-  FactoryMode_Set(true);
-  v = PcanPage_Show();
-  EXPECT_TRUE(v.showLibrary);
-  EXPECT_EQ(v.library, pCAN_LibraryLoaded() ? pCAN_LibraryPath() : "(not loaded)");
-  FactoryMode_Set(false);
-}
 
 TEST_F(InterfaceSettingsTest, ModbusPageShowsTheStoredSettings) {
   struct Case {

@@ -19,7 +19,6 @@
 #include "bus/Interface.h"
 #include "bus/InterfaceSettingsDialog.h"
 #include "bus/ModbusLink.h"
-#include "core/DebugLog.h"
 #include "core/ErrorReport.h"
 #include "core/Options.h"
 #include "logger/LoggerDialog.h"
@@ -101,18 +100,6 @@ TEST_F(SettingsDialogsTest, SettingsPagesStoreWhenLeftAndThePageIsRemembered) {
                               EXPECT_EQ(d->selectedPage(), 2);
                               EXPECT_EQ(child<QLineEdit>(d, "sendInterval")->text(), "0.1");
                             });
-}
-
-TEST_F(SettingsDialogsTest, TheDebugLogFollowsTheBoxAtOnce) {
-  startWindow();
-  whileOpen<SettingsDialog>([] { SettingsDialog_Open(nullptr, 0); }, SettingsDialog_Instance,
-                            [](SettingsDialog* d) {
-                              child<QCheckBox>(d, "debugFeatures")->setChecked(true);
-                              d->selectPage(3);
-                              EXPECT_TRUE(DebugLog_IsOpen());
-                            });
-  EXPECT_EQ(Option_GetInt("DEBUG_MODE"), 1);
-  DebugLog_Close();
 }
 
 TEST_F(SettingsDialogsTest, OnlyOneSettingsDialogAndTheLoggerAsksForItsPage) {
