@@ -23,6 +23,7 @@
 #include "master/BusMaster.h"
 #include "master/ClientOutput.h"
 #include "master/WireFormat.h"
+#include "modbus/ModbusLine.h"
 #include "module/SimModule.h"
 
 namespace {
@@ -45,6 +46,9 @@ struct SimServer::Impl {
   BusMaster master;
   SimServerStats stats;
   HostStreamDecoder decoder;
+  std::unique_ptr<ModbusLine> modbus;  // the Modbus RTU line, once started
+  bool modbusLineTiming = false;
+  int64_t modbusSplitGapUs = 2000;
   std::vector<SimTimedFrame> received;
   std::vector<std::pair<int, BusTap>> taps;
   int nextTap = 1;
@@ -66,6 +70,7 @@ struct SimServer::Impl {
     network.setListener([this](int bus, const SimFrame& f, int64_t t, FrameOrigin origin) {
       master.fromBus(bus, f, t, origin);
       for (const auto& tap : taps) tap.second(bus, f, t, origin == FrameOrigin::Adapter);
+      if (modbus) modbus->fromBus(bus, f, t, origin);
     });
   }
 
@@ -179,13 +184,17 @@ struct SimServer::Impl {
       int64_t now = nowUs();
       network.advance(now);
       writeClient(now);
+      if (modbus) modbus->write(now);
       if (unsent.size() > kMaxUnsent) dropClient();  // the client stopped reading long ago
       int64_t due = std::min(network.nextEventUs(), output.nextDueUs());
+      if (modbus) due = std::min(due, modbus->nextDueUs());
       int64_t waitUs = due == EventQueue::kNever ? 200000 : std::clamp<int64_t>(due - nowUs(), 0, 200000);
 
-      pollfd fds[3] = {{wakeFd, POLLIN, 0}, {listenFd, POLLIN, 0}, {clientFd, POLLIN, 0}};
+      // A descriptor of -1 (no client, no Modbus line) is left alone by ppoll().
+      pollfd fds[4] = {{wakeFd, POLLIN, 0}, {listenFd, POLLIN, 0}, {clientFd, POLLIN, 0},
+                       {modbus ? modbus->fd() : -1, POLLIN, 0}};
       if (clientFd >= 0 && !unsent.empty()) fds[2].events |= POLLOUT;
-      nfds_t count = clientFd >= 0 ? 3 : 2;
+      nfds_t count = 4;
       lock.unlock();
       timespec ts{time_t(waitUs / 1000000), long((waitUs % 1000000) * 1000)};
       int ready = ::ppoll(fds, count, &ts, nullptr);
@@ -197,9 +206,24 @@ struct SimServer::Impl {
       }
       if (fds[1].revents & POLLIN) acceptClient();
       // The client may have been replaced meanwhile; its events then belong to the old one.
-      if (count == 3 && clientFd == fds[2].fd && fds[2].revents) {
+      if (clientFd >= 0 && clientFd == fds[2].fd && fds[2].revents) {
         if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) readClient();
         if (clientFd >= 0 && (fds[2].revents & POLLOUT)) flushUnsent();
+      }
+      // POLLHUP alone (nobody has the line open) is no input; a short pause
+      // keeps the loop from spinning on it.
+      if (modbus && modbus->fd() == fds[3].fd && fds[3].revents) {
+        if (fds[3].revents & POLLIN) {
+          const int64_t t = nowUs();
+          network.advance(t);
+          modbus->readable(t);
+          cv.notify_all();
+        } else {
+          lock.unlock();
+          timespec pause{0, 2 * 1000 * 1000};
+          ::nanosleep(&pause, nullptr);
+          lock.lock();
+        }
       }
     }
   }
@@ -250,6 +274,7 @@ void SimServer::stop() {
   d_->thread.join();
   std::lock_guard<std::mutex> lock(d_->m);
   d_->dropClient();
+  d_->modbus.reset();
   CloseFd(d_->listenFd);
   CloseFd(d_->wakeFd);
   d_->running = false;
@@ -444,4 +469,66 @@ bool SimServer::waitForPendingSegments(int count, int timeoutMs) const {
   std::unique_lock<std::mutex> lock(d_->m);
   return d_->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                          [&] { return d_->output.pendingSegments() >= count; });
+}
+
+// ---- Modbus RTU line ---------------------------------------------------------
+
+std::string SimServer::startModbus(int bus) {
+  WakingLock lock(d_->m, d_->wakeFn);
+  if (d_->modbus) return d_->modbus->devicePath();
+  if (bus < 0 || bus >= d_->network.busCount()) {
+    d_->error = "no bus " + std::to_string(bus) + " for the Modbus line";
+    return {};
+  }
+  auto line = std::make_unique<ModbusLine>(d_->network, bus);
+  if (!line->open(d_->error)) return {};
+  line->setLineTiming(d_->modbusLineTiming);
+  line->setSplitGapUs(d_->modbusSplitGapUs);
+  d_->modbus = std::move(line);
+  return d_->modbus->devicePath();
+}
+
+void SimServer::stopModbus() { WakingLock lock(d_->m, d_->wakeFn); d_->modbus.reset(); }
+
+std::string SimServer::modbusDevice() const {
+  std::lock_guard lock(d_->m);
+  return d_->modbus ? d_->modbus->devicePath() : std::string();
+}
+
+void SimServer::setModbusLineTiming(bool on) {
+  std::lock_guard lock(d_->m);
+  d_->modbusLineTiming = on;
+  if (d_->modbus) d_->modbus->setLineTiming(on);
+}
+
+void SimServer::setModbusSplitGapMs(int ms) {
+  std::lock_guard lock(d_->m);
+  d_->modbusSplitGapUs = int64_t(ms) * 1000;
+  if (d_->modbus) d_->modbus->setSplitGapUs(d_->modbusSplitGapUs);
+}
+
+void SimServer::modbusFaultNext(SimModbusFault kind, int count) {
+  std::lock_guard lock(d_->m);
+  if (d_->modbus) d_->modbus->faultNext(kind, count);
+}
+
+void SimServer::setModbusFault(SimModbusFault kind, int every) {
+  std::lock_guard lock(d_->m);
+  if (d_->modbus) d_->modbus->setStandingFault(kind, every);
+}
+
+std::vector<std::vector<uint8_t>> SimServer::modbusRequests() const {
+  std::lock_guard lock(d_->m);
+  return d_->modbus ? d_->modbus->requests() : std::vector<std::vector<uint8_t>>{};
+}
+
+bool SimServer::waitForModbusRequests(size_t count, int timeoutMs) const {
+  std::unique_lock<std::mutex> lock(d_->m);
+  return d_->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                         [&] { return d_->modbus && d_->modbus->requests().size() >= count; });
+}
+
+SimModbusStats SimServer::modbusStats() const {
+  std::lock_guard lock(d_->m);
+  return d_->modbus ? d_->modbus->stats() : SimModbusStats{};
 }

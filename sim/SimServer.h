@@ -32,6 +32,7 @@
 
 #include "core/SimFrame.h"
 #include "master/ControlFaults.h"
+#include "modbus/ModbusLine.h"
 #include "module/SimModuleConfig.h"
 #include "population/Population.h"
 
@@ -158,6 +159,24 @@ class SimServer {
   // A frame of a CAN adapter on the bus: it takes part in arbitration, the
   // modules hear it and the master forwards it like any other node's frame.
   void adapterTransmit(int bus, const SimFrame& frame);
+  // ---- Modbus RTU line -----------------------------------------------------------
+  // Opens a pseudo-terminal on which the modules of `bus` answer as Modbus RTU
+  // slaves (slave address = node id, function 0x68). Returns the device path
+  // for the program's serial port, "" with lastError() when it cannot. The
+  // line works while the server runs; stop() closes it.
+  std::string startModbus(int bus = 0);
+  void stopModbus();                 // closes the line: the program's port hangs up
+  std::string modbusDevice() const;  // "" while there is no line
+  // Requests reach the bus and replies are written after the time their bytes
+  // need at the baud rate the program set (default off: at once).
+  void setModbusLineTiming(bool on);
+  void setModbusSplitGapMs(int ms);  // pause between the bytes of a split reply (default 2)
+  void modbusFaultNext(SimModbusFault kind, int count = 1);
+  void setModbusFault(SimModbusFault kind, int every);  // every Nth reply; 0 = none
+  // Well-formed requests received on the line, whole frames with their CRC.
+  std::vector<std::vector<uint8_t>> modbusRequests() const;
+  bool waitForModbusRequests(size_t count, int timeoutMs) const;
+  SimModbusStats modbusStats() const;
 
   // ---- fault injection ---------------------------------------------------------
   void setFaults(const SimFaults& faults);

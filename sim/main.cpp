@@ -48,6 +48,14 @@ void PrintHelp() {
       "                       turns bus timing on\n"
       "      --check          read the population file, print what it holds and exit\n"
       "%s"
+      "      --modbus         also serve a Modbus RTU line on a pseudo-terminal: the\n"
+      "                       modules of bus 0 answer as slaves (address = node id);\n"
+      "                       the device path is printed for the program's Modbus port\n"
+      "      --modbus-bus BUS the bus behind the Modbus line (default 0)\n"
+      "      --modbus-instant answer at once instead of at the line's baud rate\n"
+      "      --modbus-fault KIND[:N]  spoil every Nth reply (default 5): crc (swapped\n"
+      "                       CRC bytes), function, length (9 data bytes), split (single\n"
+      "                       bytes with gaps), silence, garbage (bytes after the frame)\n"
       "  -h, --help           this text\n"
       "\n"
       "The population file format is described in docs/simulator.md.\n"
@@ -73,6 +81,31 @@ void PrintPopulation(const SimPopulation& p) {
                   m.label.c_str());
     }
   }
+}
+
+// "--modbus-fault KIND[:N]".
+bool ParseModbusFault(const std::string& text, SimModbusFault& kind, int& every) {
+  const size_t colon = text.find(':');
+  const std::string name = text.substr(0, colon);
+  every = 5;
+  if (colon != std::string::npos) {
+    char* end = nullptr;
+    const long n = std::strtol(text.c_str() + colon + 1, &end, 10);
+    if (*end || n < 1 || n > 1000000) return false;
+    every = int(n);
+  }
+  const struct {
+    const char* name;
+    SimModbusFault kind;
+  } kinds[] = {{"crc", SimModbusFault::SwappedCrc},         {"function", SimModbusFault::WrongFunction},
+               {"length", SimModbusFault::NineBytes},       {"split", SimModbusFault::SplitBytes},
+               {"silence", SimModbusFault::Silence},        {"garbage", SimModbusFault::TrailingGarbage}};
+  for (const auto& k : kinds)
+    if (name == k.name) {
+      kind = k.kind;
+      return true;
+    }
+  return false;
 }
 
 bool ParseInt(const char* text, int lo, int hi, int& out) {
@@ -126,6 +159,9 @@ int main(int argc, char** argv) {
   int buttonBus = -1, buttonNode = -1;
   SimInstruments instruments;
   int canPortBus = 0, canPort = -1;
+  bool modbus = false, modbusInstant = false;
+  int modbusBus = 0, modbusFaultEvery = 0;
+  SimModbusFault modbusFault = SimModbusFault::Silence;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](const char* what) -> const char* {
@@ -183,6 +219,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kvxsim: --can-port needs [BUS:]PORT with bus 0..7 and port 0..65535\n");
         return 2;
       }
+    } else if (a == "--modbus") {
+      modbus = true;
+    } else if (a == "--modbus-bus") {
+      if (!ParseInt(value("a bus"), 0, 7, modbusBus)) {
+        std::fprintf(stderr, "kvxsim: the Modbus bus must be 0..7\n");
+        return 2;
+      }
+      modbus = true;
+    } else if (a == "--modbus-instant") {
+      modbusInstant = true;
+    } else if (a == "--modbus-fault") {
+      if (!ParseModbusFault(value("KIND[:N]"), modbusFault, modbusFaultEvery)) {
+        std::fprintf(stderr, "kvxsim: --modbus-fault needs crc, function, length, split, silence or garbage, "
+                             "optionally with :N\n");
+        return 2;
+      }
+      modbus = true;
     } else if (a == "--check") {
       check = true;
     } else if (int taken = instruments.takeOption(argc - i, argv + i); taken != 0) {
@@ -263,6 +316,18 @@ int main(int argc, char** argv) {
                 address.c_str(), rawPort.port(), address.c_str(), rawPort.port());
   }
   PrintPopulation(population);
+  if (modbus) {
+    server.setModbusLineTiming(!modbusInstant);
+    const std::string device = server.startModbus(modbusBus);
+    if (device.empty()) {
+      std::fprintf(stderr, "kvxsim: %s\n", server.lastError().c_str());
+      server.stop();
+      return 1;
+    }
+    if (modbusFaultEvery > 0) server.setModbusFault(modbusFault, modbusFaultEvery);
+    std::printf("kvxsim: Modbus RTU line on %s (bus %d, slave address = node id%s)\n", device.c_str(),
+                modbusBus, modbusInstant ? ", instant" : "");
+  }
   std::printf("kvxsim: running; stop with Ctrl+C\n");
   std::fflush(stdout);
 

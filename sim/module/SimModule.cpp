@@ -33,7 +33,9 @@ SimModuleConfig SimModuleConfig::make(int bus, int node, uint32_t type, uint8_t 
 }
 
 namespace {
-bool ValidNode(int node) { return node >= 1 && node <= VORN_PROT_MAX_NODE; }
+// A format-38 module can be given a Modbus node id above 127; it then answers
+// on base + node as on any other node.
+bool ValidNode(int node) { return node >= 1 && node <= VORN_PROT_MAX_MODBUS_NODE; }
 }  // namespace
 
 SimModule::SimModule(int id, const SimModuleConfig& config)
@@ -70,7 +72,7 @@ void SimModule::receive(const SimFrame& frame) {
   if (frame.len == 0 || rebooting_ || offBus(host_->busBitRateCode(config_.bus))) return;
   uint32_t base = baseId();
   uint32_t id = frame.id & 0x1FFFFFFFu;
-  if (id < base || id > base + VORN_PROT_MAX_NODE) return;
+  if (id < base || id > base + MODBUS_MAX_ADDRESS) return;
   int target = static_cast<int>(id - base);
 
   ModuleRequest rq;

@@ -79,7 +79,9 @@ void BusParameters(SimModule& m, const ModuleRequest& rq) {
       c.eepromNode = VORN_BUS_PARAMS_NONE;
     } else {
       if (baud <= 7) c.eepromBaud = baud;
-      if (node >= 1 && node <= VORN_PROT_MAX_NODE) c.eepromNode = node;
+      const int maxNode =
+          c.paramFormat == VORN_BUS_PARAMS_FORMAT_NEW ? VORN_PROT_MAX_MODBUS_NODE : VORN_PROT_MAX_NODE;
+      if (node >= 1 && node <= maxNode) c.eepromNode = node;
     }
   }
   m.leaveSearchMode();  // the module has been given its node: the search is over

@@ -9,8 +9,11 @@
 #include <QStatusBar>
 
 #include "app/ModulePages.h"
+#include "app/SettingsDialog.h"
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
+#include "bus/InterfaceSettings.h"
+#include "bus/InterfaceSettingsDialog.h"
 #include "core/DebugLog.h"
 #include "core/ErrorReport.h"
 #include "core/Options.h"
@@ -98,8 +101,8 @@ void MainWindow::buildMenu() {
     a->setCheckable(true);
   }
   interfaceMenu_->addSeparator();
-  QAction* settings = addAction(interfaceMenu_, "Se&ttings...", "actionInterfaceSettings");
-  settings->setEnabled(false);  // the interface settings dialog is not part of this version yet
+  connect(addAction(interfaceMenu_, "Se&ttings...", "actionInterfaceSettings"), &QAction::triggered, this,
+          [this] { InterfaceSettingsDialog_Open(this); });
 
   QMenu* module = menuBar()->addMenu("Module");
   module->setObjectName("menuModule");
@@ -125,7 +128,10 @@ void MainWindow::buildMenu() {
           [this] { Logger_Open(this); });
   connect(addAction(extras, "PLC Start/Stop...", "actionPlc"), &QAction::triggered, this,
           [this] { PlcDialog_Open(this); });
-  addAction(extras, "&Settings...", "actionSettings");
+  connect(addAction(extras, "&Settings...", "actionSettings"), &QAction::triggered, this,
+          [this] { SettingsDialog_Open(this); });
+  // The logger's "Settings..." opens the same dialog at its "CAN Logger" page.
+  Logger_SetSettingsOpener([](QWidget* parent, int page) { SettingsDialog_Open(parent, page); });
 
   // Qt styles place menus left to right; the help menu goes last.
   QMenu* help = menuBar()->addMenu("&Help");
@@ -146,9 +152,7 @@ void MainWindow::buildMenu() {
 
   // Commands whose windows come with later parts of the program stay disabled
   // rather than doing nothing when chosen.
-  for (const char* name : {"actionSerialNumber", "actionSettings"}) {
-    action(name)->setEnabled(false);
-  }
+  action("actionSerialNumber")->setEnabled(false);
 }
 
 void MainWindow::relabelInterfaceMenu() {
@@ -197,7 +201,9 @@ void MainWindow::selectInterface(int row) {
   updateControls();
   if (result != 0) {
     ShowErrorBox("Interface error:\n%s", GetInterfaceError());
-    // The interface settings dialog opens here once it exists.
+    // The settings of a master or a serial line are usually what is wrong.
+    const int page = InterfaceSettings_PageForInterface(InterfaceTable_Type(row));
+    if (page >= 0) InterfaceSettingsDialog_Open(this, page);
   }
 }
 
@@ -206,10 +212,12 @@ void MainWindow::updateControls() {
   const bool idle = active && !ScanRunning() && !Busy();
   action("actionScanBus")->setEnabled(idle);
   action("actionSearch")->setEnabled(idle);
+  // No interface stands behind "KVX Master (Serial)"; the LIN adapter is not
+  // offered. The Modbus line is: a working link is chosen from the menu, not
+  // only by editing the INI file.
   for (QAction* a : interfaceMenu_->actions()) {
     if (a->objectName() == "actionInterfaceKVX Master (&Serial)" ||
-        a->objectName() == "actionInterface&LIN Adapter" ||
-        a->objectName() == "actionInterface&Modbus (Serial)")
+        a->objectName() == "actionInterface&LIN Adapter")
       a->setEnabled(false);
   }
   const int current = GetInterfaceType();

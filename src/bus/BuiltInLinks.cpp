@@ -1,38 +1,18 @@
 // The links behind the interface table's rows.
 #include "bus/BuiltInLinks.h"
 
-#include <string>
-
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
 #include "bus/Link.h"
+#include "bus/ModbusLink.h"
 #include "bus/PcanLink.h"
 #include "core/Session.h"
-
-namespace {
-
-// A link that comes with a later version: opening it fails with a plain text,
-// so the interface stays closed and everything else keeps working.
-class UnavailableLink : public EmptyLink {
- public:
-  explicit UnavailableLink(const char* name) : name_(name) {}
-  LinkResult open() override { return LinkResult::Fail("%s is not available in this version", name_); }
-
- private:
-  const char* name_;
-};
-
-struct ModbusPlaceholder : UnavailableLink {
-  ModbusPlaceholder() : UnavailableLink("Modbus (Serial)") {}
-};
-
-}  // namespace
 
 Link& BuiltInLink(int type) {
   switch (type) {
     case kInterfacePcanUsb: return Session_Part<PcanUsbLink>();
     case kInterfaceEthernet: return Session_Part<EthMasterLink>();
-    case kInterfaceModbus: return Session_Part<ModbusPlaceholder>();
+    case kInterfaceModbus: return Session_Part<ModbusLink>();
     default: return Session_Part<EmptyLink>();
   }
 }

@@ -79,12 +79,21 @@ int rowOfType(int type) {
   return 0;
 }
 
-// Node id of a module protocol identifier, -1 outside base .. base + 127. A
-// word with any of the flag bits 29..31 is never a module frame.
+// Node ids the active link addresses: base .. base + 127 on a CAN bus, where
+// the identifiers above belong to other traffic; a whole address byte on a
+// Modbus line.
+int nodeCount(const InterfaceLayer& l) {
+  const Link* link = l.active();
+  const int count = link ? link->nodeCount() : 128;
+  return count < 1 ? 1 : count > ReplyMailboxes::kNodes ? ReplyMailboxes::kNodes : count;
+}
+
+// Node id of a module protocol identifier, -1 outside the active link's node
+// range. A word with any of the flag bits 29..31 is never a module frame.
 int nodeOf(uint32_t id, int base) {
   if (id & 0xE0000000u) return -1;
   const int64_t node = int64_t(id) - base;
-  return node >= 0 && node < ReplyMailboxes::kNodes ? int(node) : -1;
+  return node >= 0 && node < nodeCount(layer()) ? int(node) : -1;
 }
 
 void deliver(InterfaceLayer& l, const CanMsg& msg, int base) {
@@ -205,6 +214,8 @@ int CloseInterface() {
 }
 
 int GetInterfaceType() { return layer().type; }
+
+int Interface_NodeCount() { return nodeCount(layer()); }
 
 bool InterfaceActive() { return layer().type != kInterfaceNone; }
 

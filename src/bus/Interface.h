@@ -44,6 +44,10 @@ int GetInterfaceType();
 bool InterfaceActive();
 const char* GetInterfaceName();  // "None" when none is active
 char GetBusLetter();
+// Node ids the active interface can address, 0 .. Interface_NodeCount() - 1:
+// 128 on a CAN bus (nothing active counts as one), 256 on a Modbus line,
+// whose slave address byte reaches modules given a node above 127.
+int Interface_NodeCount();
 const char* BusName(char letter);  // "CAN", "LIN", "Modbus" or "?Bus"
 
 // Hands the options' link settings to the links and clears all received input.

@@ -44,6 +44,11 @@ class Link {
   virtual int bitRate() const { return 0; }
   // One line for the main window ("" for none).
   virtual std::string describe() const { return {}; }
+  // How many node ids (0 .. nodeCount() - 1) the link can address. On a CAN
+  // bus the module protocol owns base .. base + 127 and the identifiers above
+  // belong to other traffic; a link that addresses modules by a byte of its
+  // own (a Modbus slave address) reaches all 256.
+  virtual int nodeCount() const { return 128; }
 };
 
 // The LIN adapter: every operation succeeds and no frame ever arrives.

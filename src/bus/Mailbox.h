@@ -1,4 +1,5 @@
-// Per-node receive mailboxes: 128 nodes x 64 slots, no allocation. Each stored
+// Per-node receive mailboxes: 256 nodes (a Modbus slave address reaches them
+// all; a CAN bus uses 0..127) x 64 slots, no allocation. Each stored
 // frame gets the node's next sequence number; an empty slot has number 0, so a
 // full mailbox overwrites its oldest frame.
 #pragma once
@@ -9,7 +10,7 @@
 
 class ReplyMailboxes {
  public:
-  static constexpr int kNodes = 128;
+  static constexpr int kNodes = 256;
   static constexpr int kSlots = 64;
 
   // Stores into the slot with the smallest sequence number (the first empty

@@ -263,4 +263,5 @@ void pCAN_Reset() { link().reset(); }
 void pCAN_SetBaudrate(int index) { link().setBaudrate(index); }
 int pCAN_GetBaudrate() { return link().baudrate(); }
 const char* pCAN_LibraryPath() { return link().libraryPath().c_str(); }
+bool pCAN_LibraryLoaded() { return link().loaded(); }
 const char* pCAN_ErrorText(uint32_t code) { return link().resultText(code); }

@@ -103,5 +103,7 @@ void pCAN_SetBaudrate(int index);
 int pCAN_GetBaudrate();
 // The library file text.
 const char* pCAN_LibraryPath();
+// Whether the adapter library is loaded now.
+bool pCAN_LibraryLoaded();
 // The result text of a library result code; one buffer, overwritten by the next call.
 const char* pCAN_ErrorText(uint32_t code);

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -553,6 +554,12 @@ bool SerialPort::flushInput() {
     return fail(err, printf1("Cannot flush %s: %s", path_, std::strerror(err)));
   }
   return true;
+}
+
+bool SerialPort::hungUp() const {
+  if (fd_ < 0) return false;
+  pollfd p{fd_, POLLIN, 0};
+  return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
 }
 
 bool SerialPort::drainOutput() {

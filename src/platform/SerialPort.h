@@ -103,6 +103,9 @@ class SerialPort {
   int write(const void* data, int length);
   // Drops everything received and not yet read.
   bool flushInput();
+  // True when the line has hung up (the other end of a pseudo-terminal closed,
+  // a USB adapter unplugged): reads then find nothing, for good.
+  bool hungUp() const;
   // Waits until everything written has left the port.
   bool drainOutput();
 

@@ -19,7 +19,9 @@ int& foundCount() { return Session_Part<ScanCount>().found; }
 
 uint32_t baseId() { return uint32_t(Option_GetInt("VORN_PROT_BASE_ID")); }
 
-bool validNode(int node) { return node >= 0 && node <= VORN_PROT_MAX_NODE; }
+// Nodes 0..127 on a CAN bus; a Modbus line also reaches the nodes above that
+// a module can be given there (its slave address).
+bool validNode(int node) { return node >= 0 && node < Interface_NodeCount(); }
 bool validLength(int len) { return len >= 1 && len <= 8; }
 
 // id = base + node, len, command byte, then the parameters; missing ones are 0.

@@ -209,6 +209,18 @@ inline constexpr uint8_t ETH_RUN_STATE_RUN_DEBUG = 3;
 inline constexpr uint8_t ETH_RUN_STATE_RUN_DEBUG2 = 4;
 inline constexpr uint8_t ETH_RUN_STATE_UNKNOWN = 255;  // what a query without answer yields
 
+// ---- Modbus RTU line ----------------------------------------------------------------
+// A module protocol frame for node n goes to slave address n with this function
+// code: address, function, 0x06, 0x80, length, data, CRC (low byte first); the
+// reply is address, function, length, data, CRC. CRC-16: 0xFFFF, polynomial 0xA001.
+inline constexpr uint8_t MODBUS_FUNCTION_CAN = 0x68;
+inline constexpr uint8_t MODBUS_REQUEST_TAG_HIGH = 0x06;
+inline constexpr uint8_t MODBUS_REQUEST_TAG_LOW = 0x80;
+inline constexpr int MODBUS_MAX_ADDRESS = 255;
+// Modules of the newer bus-parameter layout (format 38) take node ids up to
+// this on a Modbus line; on a CAN bus every module stays within 1..127.
+inline constexpr int VORN_PROT_MAX_MODBUS_NODE = 240;
+
 // Bit-rate codes of a bus: 0 = 10 kbit/s ... 7 = 1000 kbit/s.
 inline constexpr uint8_t CAN_BITRATE_CODE_COUNT = 8;
 inline constexpr uint8_t CAN_BITRATE_DEFAULT_CODE = 4;  // 125 kbit/s

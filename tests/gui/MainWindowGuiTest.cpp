@@ -6,12 +6,15 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <memory>
 
 #include "SimServer.h"
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
 #include "core/DebugLog.h"
+#include "bus/InterfaceSettingsDialog.h"
+#include "bus/ModbusLink.h"
 #include "core/ErrorReport.h"
 #include "app/MainWindow.h"
 #include "core/Options.h"
@@ -89,9 +92,9 @@ TEST_F(MainWindowTest, MenuCaptionsAndInterfaceNamesAfterStart) {
   EXPECT_EQ(captions(find<QMenu>("menuExtras")),
             QStringList({"CAN Logger...", "PLC Start/Stop...", "&Settings..."}));
   EXPECT_EQ(captions(find<QMenu>("menuHelp")), QStringList({"KVX 700 Modules...", "&About..."}));
-  for (const char* name : {"actionInterfaceKVX Master (&Serial)", "actionInterface&LIN Adapter",
-                           "actionInterface&Modbus (Serial)"})
+  for (const char* name : {"actionInterfaceKVX Master (&Serial)", "actionInterface&LIN Adapter"})
     EXPECT_FALSE(act(name)->isEnabled()) << name;
+  EXPECT_TRUE(act("actionInterface&Modbus (Serial)")->isEnabled());
 }
 
 TEST_F(MainWindowTest, FactoryModeKeepsTheShippingDateItem) {
@@ -165,13 +168,34 @@ TEST_F(MainWindowTest, DefaultInterfaceThatFailsIsReportedAndTheProgramRunsWithN
   EXPECT_FALSE(act("actionPlc")->isEnabled());
 }
 
-TEST_F(MainWindowTest, ChoosingAnInterfaceThatFailsShowsABoxAndStaysOnNone) {
+// After the box the interface settings open at the failed link's page.
+TEST_F(MainWindowTest, ChoosingAnInterfaceThatFailsShowsABoxAndItsSettingsAndStaysOnNone) {
   ASSERT_TRUE(start());
-  ui.expectMessage("Interface error:\nNo hostname\nfor the KVX master", UiAnswer::Ok);
-  act("actionInterfaceKVX Master (&Ethernet)")->trigger();
-  EXPECT_EQ(GetInterfaceType(), kInterfaceNone);
-  EXPECT_TRUE(act("actionInterface&None")->isChecked());
-  EXPECT_FALSE(act("actionInterfaceKVX Master (&Ethernet)")->isChecked());
+  Modbus_SetPortName("/dev/no-such-port");
+  struct Case {
+    const char* action;
+    const char* error;
+    int page;
+  } cases[] = {
+      {"actionInterfaceKVX Master (&Ethernet)", "Interface error:\nNo hostname\nfor the KVX master", 1},
+      {"actionInterface&Modbus (Serial)",
+       "Interface error:\nCannot open Serial Port /dev/no-such-port\n(Windows error #2)", 2},
+  };
+  for (const Case& c : cases) {
+    ui.expectMessage(c.error, UiAnswer::Ok);
+    int shownPage = -1;
+    QTimer::singleShot(0, [&shownPage] {
+      if (InterfaceSettingsDialog* d = InterfaceSettingsDialog_Instance()) {
+        shownPage = d->selectedPage();
+        d->accept();
+      }
+    });
+    act(c.action)->trigger();
+    EXPECT_EQ(shownPage, c.page) << c.action;
+    EXPECT_EQ(GetInterfaceType(), kInterfaceNone);
+    EXPECT_TRUE(act("actionInterface&None")->isChecked());
+    EXPECT_FALSE(act(c.action)->isChecked());
+  }
 }
 
 TEST_F(MainWindowTest, ExitQuestionCancelKeepsRunningOkCloses) {

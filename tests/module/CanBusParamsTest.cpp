@@ -263,6 +263,7 @@ TEST_F(CanBusWriteTest, Format38OnCanTakesHexAndChecksTheRange) {
 TEST_F(CanBusWriteTest, Format38OnModbusAccepts240AndRejects241AndZero) {
   connectDemo();
   for (const char* typed : {"240", "0xF0"}) {
+    sim.setPopulation(SimPopulation::demo());  // the module takes 240: back to node 5
     ModuleRec* rec = listed(5);
     sim.clearTraffic();
     BusTabInputs in = inputs(typed, false, "19200");

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -185,6 +186,38 @@ TEST_F(KvxsimProgram, InstrumentsRunOnPseudoTerminalsWithLinks) {
   ASSERT_EQ(::kill(p.pid(), SIGTERM), 0);
   EXPECT_EQ(p.wait(5000), 0);
   EXPECT_NE(::access(links.file("testo").c_str(), F_OK), 0);  // the links go with the program
+}
+
+TEST_F(KvxsimProgram, ModbusLineOnThePseudoTerminalItPrints) {
+  Program p;
+  ASSERT_TRUE(p.start({"--port", "0", "--traffic", "0", "--modbus"}));
+  ASSERT_TRUE(p.waitFor("running", 5000)) << p.output();
+  const std::string marker = "Modbus RTU line on ";
+  const size_t at = p.output().find(marker);
+  ASSERT_NE(at, std::string::npos) << p.output();
+  const std::string device = p.output().substr(at + marker.size(), p.output().find(' ', at + marker.size()) -
+                                                                       (at + marker.size()));
+  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0) << device;
+  termios t{};
+  ::tcgetattr(fd, &t);
+  cfmakeraw(&t);
+  ::tcsetattr(fd, TCSANOW, &t);
+  const uint8_t identify2[] = {0x02, 0x68, 0x06, 0x80, 0x01, 0x80, 0x61, 0x60};
+  ASSERT_EQ(::write(fd, identify2, sizeof identify2), 8);
+  uint8_t reply[32];
+  size_t got = 0;
+  for (pollfd w{fd, POLLIN, 0}; got < 13 && ::poll(&w, 1, 2000) > 0;) got += size_t(::read(fd, reply + got, 13 - got));
+  ASSERT_EQ(got, 13u);
+  EXPECT_EQ(reply[0], 0x02);
+  EXPECT_EQ(reply[2], 8);
+  ::close(fd);
+  ASSERT_EQ(::kill(p.pid(), SIGTERM), 0);
+  EXPECT_EQ(p.wait(5000), 0);
+
+  Program bad;
+  ASSERT_TRUE(bad.start({"--modbus-fault", "sometimes"}));
+  EXPECT_EQ(bad.wait(5000), 2);
 }
 
 TEST_F(KvxsimProgram, HelpAndBadPopulationFile) {

@@ -159,10 +159,13 @@ TEST_F(ModuleBus, EepromWriteMovesTheNodeAndClearingRestoresTheDeliveredNode) {
   EXPECT_EQ(ask(kBase + 30, {0x99}), std::vector<SimFrame>{F(kBase + 30, {0x19, 0, 38, 255, 255, 0, 4, 30})});
   ask(kBase + 30, {0x59, 0, 0, 0, 0, 0, 255, 255});
   EXPECT_EQ(ask(kBase + 6, {0x99}), std::vector<SimFrame>{F(kBase + 6, {0x19, 0, 38, 255, 255, 0, 255, 255})});
-  // Node 0 and nodes above 127 are refused; the EEPROM keeps what it had.
+  // Node 0 and nodes above 240 (the highest Modbus node) are refused; the
+  // EEPROM keeps what it had.
   ask(kBase + 6, {0x59, 0, 0, 0, 0, 0, 4, 0});
-  ask(kBase + 6, {0x59, 0, 0, 0, 0, 0, 4, 200});
+  ask(kBase + 6, {0x59, 0, 0, 0, 0, 0, 4, 241});
   EXPECT_EQ(mod(id).node(), 6);
+  ask(kBase + 6, {0x59, 0, 0, 0, 0, 0, 4, 240});
+  EXPECT_EQ(mod(id).node(), 240);
 }
 
 TEST_F(ModuleBus, NewBitRateTakesEffectAtRestartAndAWrongOneTakesTheModuleOffTheBus) {

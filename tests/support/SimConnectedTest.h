@@ -4,6 +4,7 @@
 // helpers that wait for the frames the simulator receives instead of sleeping.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "SimServer.h"
@@ -41,6 +42,17 @@ class SimConnectedTest : public AppStateTest {
     ApplyLinkSettings();
     ASSERT_EQ(OpenInterface("KVX Master (Ethernet)"), 0) << GetInterfaceError();
     ASSERT_TRUE(sim.waitForClient(2000));
+  }
+
+  // Starts the simulator (when it is not running yet) and makes its Modbus RTU
+  // line to bus 0 the program's interface.
+  void startAndConnectModbus() {
+    ASSERT_TRUE(sim.start()) << sim.lastError();
+    const std::string device = sim.startModbus(0);
+    ASSERT_FALSE(device.empty()) << sim.lastError();
+    Option_SetString("MODBUS_COMPORTNAME", device.c_str());
+    ApplyLinkSettings();
+    ASSERT_EQ(OpenInterface("Modbus (Serial)"), 0) << GetInterfaceError();
   }
 
   // The module protocol frames the program sent since the last clearTraffic()
