@@ -20,6 +20,7 @@
 #include "module/InfoFields.h"
 #include "module/ModuleDialog.h"
 #include "module/ModuleInfoDialog.h"
+#include "module/SerialNumberDialog.h"
 #include "protocol/ModuleList.h"
 #include "protocol/ModuleListWindow.h"
 #include "protocol/NodeId.h"
@@ -111,7 +112,8 @@ void MainWindow::buildMenu() {
           [this] { StatusDialog_Open(this); });
   connect(addAction(module, "Multi Update...", "actionMultiUpdate"), &QAction::triggered, this,
           [this] { MultiUpdateDialog_Show(this); });
-  addAction(module, "Serial Number...", "actionSerialNumber");
+  connect(addAction(module, "Serial Number...", "actionSerialNumber"), &QAction::triggered, this,
+          [this] { SerialNumberDialog_Show(this); });
   connect(addAction(module, "Set Shipping Date...", "actionShippingDate"), &QAction::triggered, this,
           [] {
             if (FactoryMode()) ShippingDate_SetAll();
@@ -146,9 +148,7 @@ void MainWindow::buildMenu() {
 
   // Commands whose windows come with later parts of the program stay disabled
   // rather than doing nothing when chosen.
-  for (const char* name : {"actionSerialNumber", "actionSettings"}) {
-    action(name)->setEnabled(false);
-  }
+  action("actionSettings")->setEnabled(false);
 }
 
 void MainWindow::relabelInterfaceMenu() {
