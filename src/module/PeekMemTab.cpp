@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -20,8 +21,8 @@
 
 namespace {
 
-// A long dump is shown while it grows, at most this often: showing 400,000
-// characters on every request would cost more than the request.
+// A long dump is shown while it grows, at most this often, so that showing it
+// costs next to nothing beside the requests.
 constexpr int64_t kShowEveryMs = 250;
 
 QPushButton* Button(QWidget* parent, const char* text, const char* name) {
@@ -117,11 +118,28 @@ void PeekMemTab::showFields(const PeekFields& f) {
   length_->setText(QString::fromStdString(f.length));
 }
 
+namespace {
+// The dump's lines end in CR LF, as it is written to a file without the CRs.
+QString Shown(const std::string& text) { return QString::fromStdString(text).remove(QLatin1Char('\r')); }
+}  // namespace
+
 void PeekMemTab::showDump(const std::string& text) {
-  // The dump's lines end in CR LF, as it is written to a file without the CRs.
-  QString shown = QString::fromStdString(text);
-  shown.remove(QLatin1Char('\r'));
-  dumpBox_->setPlainText(shown);
+  dumpBox_->setPlainText(Shown(text));
+  shownChars_ = text.size();
+  lastShownMs_ = Clock_NowMs();
+}
+
+void PeekMemTab::showDumpGrowth() {
+  // A running dump only grows: what is new is added at the end.
+  const std::string& text = dump_.text();
+  if (text.size() < shownChars_) {
+    showDump(text);
+    return;
+  }
+  QTextCursor end(dumpBox_->document());
+  end.movePosition(QTextCursor::End);
+  end.insertText(Shown(text.substr(shownChars_)));
+  shownChars_ = text.size();
   lastShownMs_ = Clock_NowMs();
 }
 
@@ -181,11 +199,11 @@ void PeekMemTab::stepDump() {
   if (!alive) return;
   showProgress();
   if (more) {
-    if (Clock_NowMs() - lastShownMs_ >= kShowEveryMs) showDump(dump_.text());
+    if (Clock_NowMs() - lastShownMs_ >= kShowEveryMs) showDumpGrowth();
     dumpTimer_->start(0);
     return;
   }
-  showDump(dump_.text());
+  showDumpGrowth();
   enableControls();
 }
 

@@ -45,12 +45,14 @@ class PeekMemTab : public ModuleTab {
   PeekFields fields() const;
   void showFields(const PeekFields& fields);
   void showDump(const std::string& text);
+  void showDumpGrowth();
   void showProgress();
   void enableControls();
 
   PeekDump dump_;
   QTimer* dumpTimer_;
   int64_t lastShownMs_ = 0;
+  size_t shownChars_ = 0;  // of dump_.text() in the dump box
   bool readEnabled_ = false;
   QComboBox* memType_;
   QLineEdit* start_;

@@ -113,7 +113,7 @@ SerialNumberDialog::SerialNumberDialog(QWidget* owner) : QDialog(owner), timer_(
   layout->addLayout(selection);
   layout->addLayout(lower);
   layout->addLayout(closeRow);
-  resize(Pixels(620), Pixels(400));
+  resize(Pixels(620), Pixels(340));
 
   connect(deselectAll, &QPushButton::clicked, this, [this] { run([this] { serials_.deselectAll(); }); });
   connect(selectAll, &QPushButton::clicked, this, [this] { run([this] { serials_.selectAll(); }); });

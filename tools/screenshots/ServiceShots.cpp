@@ -50,8 +50,20 @@ ModuleRec* Listed(int node) {
 ModuleRec* FromSecondBus(ScreenshotContext& ctx, int node) {
   if (ctx.sim->findModule(0, node) < 0) {
     SimModuleConfig c;
-    if (!ctx.sim->withModule(ctx.sim->findModule(1, node), [&](SimModule& m) { c = m.config(); })) return nullptr;
+    if (!ctx.sim->withModule(ctx.sim->findModule(1, node), [&](SimModule& m) {
+          c = m.config();
+          c.objects = m.objects().all();  // a running module keeps them in its dictionary
+        }))
+      return nullptr;
+    // Node and bit rate as a module made for the first bus has them: the
+    // buses run at different bit rates.
+    const SimModuleConfig first = SimModuleConfig::make(0, node, c.type);
     c.bus = 0;
+    c.dipNodeSwitches = first.dipNodeSwitches;
+    c.dipBaudSwitches = first.dipBaudSwitches;
+    c.useDip = first.useDip;
+    c.eepromNode = first.eepromNode;
+    c.eepromBaud = first.eepromBaud;
     ctx.sim->addModule(c);
   }
   if (ModuleRec* rec = Listed(node)) return rec;
@@ -170,10 +182,13 @@ KVX_SCREENSHOT("module-dialog-sdos") {
       << "0\tSwitch\t0x2000\t1\t\n0\tOffset\t0x2000\t2\t\n0\tPressure\t0x2000\t3\t\n0\tEnergy\t0x2000\t4\t\n"
          "0\tLevel\t0x2000\t5\t\n0\tCode\t0x2000\t0x6\t\n0\tSet point\t0x2000\t8\t\n256\tCounter\t0x2000\t11\t\n";
   QWidget* page = nullptr;
+  const bool factory = FactoryMode();
+  FactoryMode_Set(true);  // eight entries and the scroll bar
   QWidget* dialog = PageShot(rec, "TAB_MOD_SDO", &page, true);
   if (page) {
     if (auto* readAll = page->findChild<QPushButton*>("readAll")) readAll->click();
   }
+  FactoryMode_Set(factory);
   return dialog;
 }
 
