@@ -23,6 +23,7 @@
 #include "module/InfoFields.h"
 #include "module/ModuleDialog.h"
 #include "module/ModuleInfoDialog.h"
+#include "module/SerialNumberDialog.h"
 #include "protocol/ModuleList.h"
 #include "protocol/ModuleListWindow.h"
 #include "protocol/NodeId.h"
@@ -114,7 +115,8 @@ void MainWindow::buildMenu() {
           [this] { StatusDialog_Open(this); });
   connect(addAction(module, "Multi Update...", "actionMultiUpdate"), &QAction::triggered, this,
           [this] { MultiUpdateDialog_Show(this); });
-  addAction(module, "Serial Number...", "actionSerialNumber");
+  connect(addAction(module, "Serial Number...", "actionSerialNumber"), &QAction::triggered, this,
+          [this] { SerialNumberDialog_Show(this); });
   connect(addAction(module, "Set Shipping Date...", "actionShippingDate"), &QAction::triggered, this,
           [] {
             if (FactoryMode()) ShippingDate_SetAll();
@@ -149,10 +151,6 @@ void MainWindow::buildMenu() {
   PlcDialog_InstallLinkHooks(this);
   connect(addAction(help, "&About...", "actionAbout"), &QAction::triggered, this,
           &MainWindow::showAbout);
-
-  // Commands whose windows come with later parts of the program stay disabled
-  // rather than doing nothing when chosen.
-  action("actionSerialNumber")->setEnabled(false);
 }
 
 void MainWindow::relabelInterfaceMenu() {

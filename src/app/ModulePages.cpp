@@ -8,6 +8,11 @@
 #include "io/SwitchesTab.h"
 #include "module/CanBusTab.h"
 #include "module/InfoTab.h"
+#include "module/LinTestTab.h"
+#include "module/PeekMemTab.h"
+#include "module/RtcTab.h"
+#include "module/SdoTab.h"
+#include "module/SmsTab.h"
 
 namespace {
 
@@ -36,6 +41,12 @@ const ModulePage kModulePages[] = {
     {"TAB_MOD_DIGITALIN", ModulePages_Make<DigitalInTab>},
     {"TAB_MOD_DIGITALOUT", ModulePages_Make<DigitalOutTab>},
     {"TAB_MOD_DIPSWITCHES", ModulePages_Make<SwitchesTab>},
+    {"TAB_MOD_SMS", ModulePages_Make<SmsTab>},
+    {"TAB_MOD_RTC", ModulePages_Make<RtcTab>},
+    {"TAB_MOD_LINTEST", ModulePages_Make<LinTestTab>},
+    {"TAB_MOD_SDO", ModulePages_Make<SdoTab>},
+    {"TAB_MOD_VREFCALIB", ModulePages_Make<SdoTab>},  // the SDO page serves "Vref Calib" too
+    {"TAB_MOD_PEEKMEM", ModulePages_Make<PeekMemTab>},
 };
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "calib/CalibratorSettingsTab.h"
+#include "calib/TestoSettingsTab.h"
 #include "core/ErrorReport.h"
 #include "core/SettingsPages.h"
 #include "ui/QtSingleInstance.h"
@@ -215,7 +217,7 @@ class LoggerTab : public TabPage {
   QCheckBox* timestamp_;
 };
 
-// The pages in order. A page with no factory yet is left out.
+// The pages in order; the factory pages only in factory mode.
 struct SettingsPageRow {
   const char* label;
   const char* pageName;
@@ -228,10 +230,8 @@ const SettingsPageRow kPages[] = {
     {"Scan Bus", "TAB_SET_SCANBUS", false, [](QWidget* p) { return new ScanBusTab(p); }},
     {"Firmware Update", "TAB_SET_FIRMWARE", false, [](QWidget* p) { return new FirmwareTab(p); }},
     {"CAN Logger", "TAB_SET_LOGGER", false, [](QWidget* p) { return new LoggerTab(p); }},
-    // ---- slot: the calibrator drivers' page, CalibratorSettingsTab (src/calib) ----
-    {"Calibrator", "TAB_SET_CALIBRATOR", true, nullptr},
-    // ---- slot: the thermometer driver's page, TestoSettingsTab (src/calib) ----
-    {"Testo 701", "TAB_SET_TESTO", true, nullptr},
+    {"Calibrator", "TAB_SET_CALIBRATOR", true, [](QWidget* p) { return new CalibratorSettingsTab(p); }},
+    {"Testo 701", "TAB_SET_TESTO", true, [](QWidget* p) { return new TestoSettingsTab(p); }},
 };
 
 }  // namespace

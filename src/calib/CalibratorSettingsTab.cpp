@@ -15,7 +15,7 @@
 #include "core/TextFormat.h"
 #include "platform/SerialPort.h"
 
-CalibratorSettingsTab::CalibratorSettingsTab(QWidget* parent) : QWidget(parent) {
+CalibratorSettingsTab::CalibratorSettingsTab(QWidget* parent) : TabPage(parent) {
   setObjectName("TAB_SET_CALIBRATOR");
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(makeDevice(CALIBRATOR_METRAHIT, "MetraHit 28c", "metrahit"));

@@ -5,7 +5,7 @@
 // back when hidden; the dialog calls load() and store().
 #pragma once
 
-#include <QWidget>
+#include "ui/TabDialog.h"
 #include <string>
 #include <vector>
 
@@ -13,13 +13,17 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-class CalibratorSettingsTab : public QWidget {
+class CalibratorSettingsTab : public TabPage {
   Q_OBJECT
  public:
   explicit CalibratorSettingsTab(QWidget* parent = nullptr);
 
   void load();
   void store();
+
+ protected:
+  void pageShown() override { load(); }
+  void pageHidden() override { store(); }
 
  private:
   struct Device {

@@ -11,7 +11,7 @@
 #include "core/Options.h"
 #include "platform/SerialPort.h"
 
-TestoSettingsTab::TestoSettingsTab(QWidget* parent) : QWidget(parent) {
+TestoSettingsTab::TestoSettingsTab(QWidget* parent) : TabPage(parent) {
   setObjectName("TAB_SET_TESTO");
   port_ = new QComboBox(this);
   port_->setObjectName("testoPort");

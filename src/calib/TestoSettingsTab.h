@@ -4,20 +4,24 @@
 // when the page is shown and store() when it is hidden.
 #pragma once
 
-#include <QWidget>
+#include "ui/TabDialog.h"
 #include <string>
 #include <vector>
 
 class QCheckBox;
 class QComboBox;
 
-class TestoSettingsTab : public QWidget {
+class TestoSettingsTab : public TabPage {
   Q_OBJECT
  public:
   explicit TestoSettingsTab(QWidget* parent = nullptr);
 
   void load();
   void store();
+
+ protected:
+  void pageShown() override { load(); }
+  void pageHidden() override { store(); }
 
  private:
   std::string portToStore() const;

@@ -131,7 +131,7 @@ PeekShownView PeekMem_Shown(ModuleRec& module) {
 // ---- the dump --------------------------------------------------------------------
 
 bool PeekDump::start(ModuleRec& module, PeekFields& fields, bool toFile) {
-  running_ = cancelled_ = false;
+  running_ = cancelled_ = declined_ = false;
   text_.clear();
   cpuText_.clear();
   file_.clear();
@@ -143,7 +143,11 @@ bool PeekDump::start(ModuleRec& module, PeekFields& fields, bool toFile) {
     request.filter = "Text files (*.log, *.txt)|*.log;*.txt|All files (*.*)|*.*";
     request.initialPath = SavePathOption();
     request.defaultExtension = "txt";
-    if (!Ui_SaveFile(request, file_) || file_.empty()) return false;
+    if (!Ui_SaveFile(request, file_) || file_.empty()) {
+      file_.clear();
+      declined_ = true;
+      return false;
+    }
     Option_SetWString("PEEK_MEM_SAVE_FILENAME", Text_Widen(file_));
   }
   PeekMem_StoreFields(fields);

@@ -88,6 +88,8 @@ class PeekDump {
   void cancel() { cancelled_ = true; }
 
   bool running() const { return running_; }
+  // The last start() ended at the file question (Cancel): nothing changed.
+  bool declined() const { return declined_; }
   const std::string& text() const { return text_; }
   const std::string& cpuText() const { return cpuText_; }
   // Share of the range read so far, 0..100.
@@ -112,6 +114,7 @@ class PeekDump {
   std::string file_;
   bool running_ = false;
   bool cancelled_ = false;
+  bool declined_ = false;
   int requests_ = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/ModuleTab.h"
 
+#include <QPointer>
 #include <QTimer>
 
 #include "core/Options.h"
@@ -16,8 +17,11 @@ ModuleRec* ModuleTab::module() const {
 
 void ModuleTab::tick() {
   timer_->stop();
+  // A poll that reports an error runs the event loop in a box, and the
+  // dialog may close meanwhile.
+  QPointer<ModuleTab> alive(this);
   poll();
-  updatePolling();
+  if (alive) updatePolling();
 }
 
 void ModuleTab::updatePolling() {
