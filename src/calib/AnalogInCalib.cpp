@@ -330,6 +330,7 @@ void AnalogInCalib::valueTick() {
 }
 
 void AnalogInCalib::updateValues() {
+  const double seconds = trace_.elapsedSeconds();
   if (!readValues()) {
     // The module stopped answering: no more polling (the line of this
     // update is not written).
@@ -340,7 +341,7 @@ void AnalogInCalib::updateValues() {
   std::vector<double> values;
   for (int c = 0; c < channelCount(); ++c)
     if (rowActive(c)) values.push_back(readingOf(c));
-  trace_.writeLine(refTemp_, values);
+  trace_.writeLine(seconds, refTemp_, values);
 }
 
 bool AnalogInCalib::reading(int channel, long afterUpdates, double& value) const {

@@ -94,9 +94,9 @@ bool AnalogTrace::writeHeader(const std::string& path, const AnalogTraceHeader& 
 
 double AnalogTrace::elapsedSeconds() const { return double(Clock_NowMs() - startMs_) / 1000.0; }
 
-bool AnalogTrace::writeLine(double refTemp, const std::vector<double>& values) {
+bool AnalogTrace::writeLine(double seconds, double refTemp, const std::vector<double>& values) {
   if (!active_) return true;
-  const std::string line = AnalogTrace_DataLine(elapsedSeconds(), refColumn_, refTemp, values);
+  const std::string line = AnalogTrace_DataLine(seconds, refColumn_, refTemp, values);
   if (WriteBytes(Option_GetText(kTraceOption), line, "a")) return true;
   // A trace that goes on silently without its lines would look complete.
   active_ = false;

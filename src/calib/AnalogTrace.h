@@ -52,9 +52,10 @@ class AnalogTrace {
   // makeHeader gives; a file that cannot be written is reported.
   void toggle(const std::function<AnalogTraceHeader()>& makeHeader);
 
-  // A value update: appends its line. False when the file could not be
-  // written (reported); the trace has stopped then.
-  bool writeLine(double refTemp, const std::vector<double>& values);
+  // A value update that began `seconds` after the trace started: appends
+  // its line. False when the file could not be written (reported); the trace
+  // has stopped then.
+  bool writeLine(double seconds, double refTemp, const std::vector<double>& values);
   // Seconds since the trace started.
   double elapsedSeconds() const;
 

@@ -5,6 +5,7 @@
 // calibrator wired to the module's inputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -14,6 +15,7 @@
 #include "core/TextFormat.h"
 #include "core/WideText.h"
 #include "instruments/SimCalibrator.h"
+#include "instruments/SimThermometer.h"
 #include "module/IoChannels.h"
 #include "support/CalibSimFixture.h"
 
@@ -323,6 +325,38 @@ TEST_F(AutomaticCalibration, ASilentCalibratorEndsTheSequenceNamingStepAndLine) 
   EXPECT_FALSE(calib.runner().running());
   EXPECT_EQ(calib.sequence().currentStep, 1);
   EXPECT_EQ(ui.pendingExpectations(), 0u);
+}
+
+TEST_F(AutomaticCalibration, AThermocoupleOutputTakesTheThermometerAsReference) {
+  SimThermometer testo;  // probe 1 at 23.5 degrees C
+  ASSERT_TRUE(testo.start()) << testo.device().error();
+  Option_SetString("TESTO_COMPORTNAME", testo.devicePath().c_str());
+  Option_SetInt("ANALOGCALIB_USE_TESTO", 1);
+  const SimModuleId id = addModule(kNode, kType, [](SimModuleConfig& c) {
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 3, {0x0300}, 1, 0x6401));
+  });
+  info = channels(id, CHANINFO_ANALOG_IN);
+  AnalogInCalib calib(listed(id), info);
+  ASSERT_TRUE(calib.prepare());
+  calib.initialise();
+  EXPECT_TRUE(calib.thermocouplePresent());
+  EXPECT_EQ(calib.refText(), "23.5");
+
+  calib.chooseConfig(1);
+  calib.setNewValue("200");
+  metrahit->device().clearCommands();
+  calib.outToAll();
+  const std::vector<std::string> heard = metrahit->device().commands();
+  for (const char* command : {"SET:TEMP:COMP EXT", "SET:TEMP:EREF 0.235000E+2", "SOUR:TEMP:TC K::VAL 0.200000E+3"})
+    EXPECT_NE(std::find(heard.begin(), heard.end(), command), heard.end()) << command;
+
+  SimInstrumentFaults silent;
+  silent.silent = true;
+  testo.device().setFaults(silent);
+  ui.expectMessage("TESTO 701 not available, disabled.\nTimeout, no response from Testo 701", UiAnswer::Ok);
+  calib.testoTick();
+  EXPECT_EQ(Option_GetInt("ANALOGCALIB_USE_TESTO"), 0);
+  EXPECT_EQ(calib.refText(), "");
 }
 
 }  // namespace
