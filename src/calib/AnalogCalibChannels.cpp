@@ -31,7 +31,7 @@ std::vector<std::string> AnalogCalib_DisplayChoices(int code, bool inputs) {
   return {unit};
 }
 
-AnalogCalibChannels::AnalogCalibChannels(ModuleRec& module, ChanInfo& channels, bool outputs)
+AnalogCalibChannels::AnalogCalibChannels(ModuleRec& module, const ChanInfo& channels, bool outputs)
     : module_(module), channels_(channels), outputs_(outputs) {}
 
 int AnalogCalibChannels::channelCount() const {

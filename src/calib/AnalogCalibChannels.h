@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "calib/NestedCalls.h"
 #include "io/CalibPoints.h"
 #include "io/ChanInfo.h"
 
@@ -36,14 +37,22 @@ struct CalibRow {
 
 class AnalogCalibChannels {
  public:
-  // `channels` is the module dialog's record of the group, read by its page;
-  // the calibration changes the configurations in use in it.
-  AnalogCalibChannels(ModuleRec& module, ChanInfo& channels, bool outputs);
+  // `channels` is the group as the page read it; the calibration works on
+  // its own copy (the configurations in use change), which the dialog hands
+  // back to the page when it closes.
+  AnalogCalibChannels(ModuleRec& module, const ChanInfo& channels, bool outputs);
   virtual ~AnalogCalibChannels() = default;
 
   ModuleRec& module() const { return module_; }
-  ChanInfo& channels() const { return channels_; }
+  ChanInfo& channels() { return channels_; }
+  const ChanInfo& channels() const { return channels_; }
   bool outputs() const { return outputs_; }
+
+  // The calls the dialog and the timers make (see NestedCalls), and whether
+  // the dialog has closed: a call that comes back from a message box after
+  // that does no more work.
+  NestedCalls& calls() { return calls_; }
+  bool closed() const { return closed_; }
   int channelCount() const;
   // The channel byte of the point command (+0x80 for outputs).
   int channelByte(int channel) const;
@@ -117,13 +126,14 @@ class AnalogCalibChannels {
  protected:
   // Called by setAll/clearAll when rows were changed.
   virtual void refresh() { refreshRows(); }
+  void markClosed() { closed_ = true; }
 
  private:
   int clampChannel(int channel) const;
   void decideRow(int channel, CalibRow& row) const;
 
   ModuleRec& module_;
-  ChanInfo& channels_;
+  ChanInfo channels_;
   bool outputs_;
   std::vector<int> configCodes_{ANALOGCALIB_ORIGINAL};
   int selected_ = 0;
@@ -133,6 +143,8 @@ class AnalogCalibChannels {
   std::vector<double> readings_ = std::vector<double>(CHANINFO_MAX_CHANNELS, 0.0);
   std::vector<long> readingUpdate_ = std::vector<long>(CHANINFO_MAX_CHANNELS, 0);
   long updates_ = 0;
+  NestedCalls calls_;
+  bool closed_ = false;
 };
 
 // The "Display:" list texts for a configuration code; `inputs` offers the

@@ -32,11 +32,20 @@ bool UseTesto() { return Option_GetInt("ANALOGCALIB_USE_TESTO") != 0; }
 
 }  // namespace
 
-AnalogInCalib::AnalogInCalib(ModuleRec& module, ChanInfo& channels)
+AnalogInCalib::AnalogInCalib(ModuleRec& module, const ChanInfo& channels)
     : AnalogCalibChannels(module, channels, false) {
-  valueTimer_.setCallback([this] { valueTick(); });
-  runnerTimer_.setCallback([this] { runnerTick(); });
-  testoTimer_.setCallback([this] { testoTick(); });
+  valueTimer_.setCallback([this] {
+    NestedCalls::Scope call(calls());
+    valueTick();
+  });
+  runnerTimer_.setCallback([this] {
+    NestedCalls::Scope call(calls());
+    runnerTick();
+  });
+  testoTimer_.setCallback([this] {
+    NestedCalls::Scope call(calls());
+    testoTick();
+  });
 }
 
 AnalogInCalib::~AnalogInCalib() {
@@ -80,6 +89,7 @@ void AnalogInCalib::initialise() {
 }
 
 void AnalogInCalib::close(bool restore) {
+  markClosed();
   valueTimer_.stop();
   testoTimer_.stop();
   runnerTimer_.stop();
@@ -325,6 +335,7 @@ void AnalogInCalib::stop() {
 void AnalogInCalib::valueTick() {
   valueTimer_.stop();
   updateValues();
+  if (closed()) return;
   if (module().autoUpdate) valueTimer_.start(Option_GetInt("AUTOUPDATE_INTERVAL_MS"));
   changed();
 }
@@ -353,6 +364,7 @@ bool AnalogInCalib::reading(int channel, long afterUpdates, double& value) const
 void AnalogInCalib::runnerTick() {
   runnerTimer_.stop();
   const int result = runner_.tick(sequence_, *this, Clock_NowMs());
+  if (closed()) return;
   if (result == SEQ_RESULT_FINISHED) {
     Ui_MessageBox("Calibration sequence finished successfully", "Success", UiButtons::Ok,
                   UiIcon::Information);
@@ -362,6 +374,7 @@ void AnalogInCalib::runnerTick() {
     ShowErrorBox("Error in calibration sequence during step %d (line %d):\n%s", step ? sequence_.currentStep : 0,
                  step ? step->line : 0, runner_.errorText().c_str());
   }
+  if (closed()) return;
   if (result != SEQ_RESULT_CONTINUE) refresh();
   if (result == SEQ_RESULT_CONTINUE || result == SEQ_RESULT_REFRESH) runnerTimer_.start(SEQ_TICK_MS);
   changed();
@@ -391,6 +404,7 @@ void AnalogInCalib::testoTick() {
     refresh();
     thermometerFailed();
   }
+  if (closed()) return;
   if (module().autoUpdate) testoTimer_.start(Option_GetInt("TESTO_INTERVAL_MS"));
   changed();
 }

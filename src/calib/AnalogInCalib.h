@@ -20,7 +20,7 @@
 
 class AnalogInCalib : public AnalogCalibChannels, public CalibRunnerHost {
  public:
-  AnalogInCalib(ModuleRec& module, ChanInfo& channels);
+  AnalogInCalib(ModuleRec& module, const ChanInfo& channels);
   ~AnalogInCalib() override;
 
   // Before the dialog opens: reads the module type's sequence (silently),

@@ -19,6 +19,7 @@
 
 #include "calib/AnalogCalibRowsWidget.h"
 #include "calib/CalibratorSettingsTab.h"
+#include "calib/QtCalibDialogs.h"
 #include "calib/SamBaseCalibDialog.h"
 #include "core/ErrorReport.h"
 #include "core/Session.h"
@@ -62,9 +63,9 @@ void OfferCalibratorSettings(QWidget* parent) {
 
 }  // namespace
 
-AnalogInCalibDialog::AnalogInCalibDialog(QWidget* parent, std::unique_ptr<AnalogInCalib> calib,
+AnalogInCalibDialog::AnalogInCalibDialog(AnalogTab* page, std::unique_ptr<AnalogInCalib> calib,
                                          QWidget* moduleDialog)
-    : QDialog(parent), calib_(std::move(calib)), moduleDialog_(moduleDialog) {
+    : QDialog(page), calib_(std::move(calib)), page_(page), moduleDialog_(moduleDialog) {
   setObjectName("DIALOG_ANALOGINCALIB");
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowModality(Qt::WindowModal);
@@ -94,9 +95,9 @@ QPushButton* AnalogInCalibDialog::button(const QString& text, const char* name,
 }
 
 void AnalogInCalibDialog::act(const std::function<void()>& action) {
-  QPointer<AnalogInCalibDialog> alive(this);
+  NestedCalls::Scope call(calib_->calls());
   action();
-  if (alive) render();
+  if (!finished_) render();
 }
 
 void AnalogInCalibDialog::build() {
@@ -106,8 +107,10 @@ void AnalogInCalibDialog::build() {
   configList_->setMinimumContentsLength(22);
   valueModes_ = new QComboBox(this);
   valueModes_->setObjectName("displayValues");
+  valueModes_->setMinimumContentsLength(10);
   calibModes_ = new QComboBox(this);
   calibModes_->setObjectName("displayCalib");
+  calibModes_->setMinimumContentsLength(10);
   newValue_ = new QLineEdit(this);
   newValue_->setObjectName("newValue");
   refLabel_ = new QLabel("Ref:", this);
@@ -320,7 +323,9 @@ void AnalogInCalibDialog::finish(bool restore) {
   finished_ = true;
   SamBaseCalib_Close();
   calib_->close(restore);
+  CalibDialog_HandBack(page_, calib_->channels());
   if (SingleInstance_Find<AnalogInCalibDialog>() == this) SingleInstance_Release<AnalogInCalibDialog>();
+  CalibDialog_GoWhenIdle(this, calib_->calls());
 }
 
 void AnalogInCalibDialog::accept() {

@@ -25,7 +25,9 @@ class QPushButton;
 class AnalogInCalibDialog : public QDialog {
   Q_OBJECT
  public:
-  AnalogInCalibDialog(QWidget* parent, std::unique_ptr<AnalogInCalib> calib, QWidget* moduleDialog);
+  // `page` is the Analog In page that opened it: its channel record gets the
+  // configurations in use back when the dialog closes.
+  AnalogInCalibDialog(AnalogTab* page, std::unique_ptr<AnalogInCalib> calib, QWidget* moduleDialog);
   ~AnalogInCalibDialog() override;
 
   AnalogInCalib& calib() { return *calib_; }
@@ -48,6 +50,7 @@ class AnalogInCalibDialog : public QDialog {
   void finish(bool restore);
 
   std::unique_ptr<AnalogInCalib> calib_;
+  QPointer<AnalogTab> page_;
   QPointer<QWidget> moduleDialog_;
   bool finished_ = false;
   bool closeBox_ = false;

@@ -7,9 +7,12 @@
 #include "io/ObjectAccess.h"
 #include "protocol/ModuleList.h"
 
-AnalogOutCalib::AnalogOutCalib(ModuleRec& module, ChanInfo& channels)
+AnalogOutCalib::AnalogOutCalib(ModuleRec& module, const ChanInfo& channels)
     : AnalogCalibChannels(module, channels, true) {
-  valueTimer_.setCallback([this] { valueTick(); });
+  valueTimer_.setCallback([this] {
+    NestedCalls::Scope call(calls());
+    valueTick();
+  });
 }
 
 AnalogOutCalib::~AnalogOutCalib() { valueTimer_.stop(); }
@@ -23,6 +26,7 @@ void AnalogOutCalib::initialise() {
 }
 
 void AnalogOutCalib::close(bool restore) {
+  markClosed();
   valueTimer_.stop();
   if (restore && selectedEntry() != 0) restoreOriginal();
 }
@@ -106,6 +110,7 @@ void AnalogOutCalib::setAutoUpdate(bool on) {
 void AnalogOutCalib::valueTick() {
   valueTimer_.stop();
   if (!readValues()) module().autoUpdate = 0;
+  if (closed()) return;
   if (module().autoUpdate) valueTimer_.start(Option_GetInt("AUTOUPDATE_INTERVAL_MS"));
   if (onChanged) onChanged();
 }

@@ -15,7 +15,7 @@
 
 class AnalogOutCalib : public AnalogCalibChannels {
  public:
-  AnalogOutCalib(ModuleRec& module, ChanInfo& channels);
+  AnalogOutCalib(ModuleRec& module, const ChanInfo& channels);
   ~AnalogOutCalib() override;
 
   // Before the dialog opens: offers to clear user points. False when the user cancelled.

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "calib/AnalogCalibRowsWidget.h"
+#include "calib/QtCalibDialogs.h"
 #include "core/ErrorReport.h"
 #include "io/AnalogTab.h"
 #include "module/ModuleTabs.h"
@@ -41,8 +42,8 @@ void FillList(QComboBox* list, const std::vector<std::string>& entries, int sele
 
 }  // namespace
 
-AnalogOutCalibDialog::AnalogOutCalibDialog(QWidget* parent, std::unique_ptr<AnalogOutCalib> calib)
-    : QDialog(parent), calib_(std::move(calib)) {
+AnalogOutCalibDialog::AnalogOutCalibDialog(AnalogTab* page, std::unique_ptr<AnalogOutCalib> calib)
+    : QDialog(page), calib_(std::move(calib)), page_(page) {
   setObjectName("DIALOG_ANALOGOUTCALIB");
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowModality(Qt::WindowModal);
@@ -53,8 +54,10 @@ AnalogOutCalibDialog::AnalogOutCalibDialog(QWidget* parent, std::unique_ptr<Anal
   configList_->setMinimumContentsLength(22);
   valueModes_ = new QComboBox(this);
   valueModes_->setObjectName("displayValues");
+  valueModes_->setMinimumContentsLength(10);
   calibModes_ = new QComboBox(this);
   calibModes_->setObjectName("displayCalib");
+  calibModes_->setMinimumContentsLength(10);
   newValue_ = new QLineEdit(this);
   newValue_->setObjectName("newValue");
   output_ = new QLineEdit(this);
@@ -154,9 +157,9 @@ QPushButton* AnalogOutCalibDialog::button(const QString& text, const char* name,
 }
 
 void AnalogOutCalibDialog::act(const std::function<void()>& action) {
-  QPointer<AnalogOutCalibDialog> alive(this);
+  NestedCalls::Scope call(calib_->calls());
   action();
-  if (alive) render();
+  if (!finished_) render();
 }
 
 void AnalogOutCalibDialog::render() {
@@ -183,7 +186,9 @@ void AnalogOutCalibDialog::finish(bool restore) {
   if (finished_) return;
   finished_ = true;
   calib_->close(restore);
+  CalibDialog_HandBack(page_, calib_->channels());
   if (SingleInstance_Find<AnalogOutCalibDialog>() == this) SingleInstance_Release<AnalogOutCalibDialog>();
+  CalibDialog_GoWhenIdle(this, calib_->calls());
 }
 
 void AnalogOutCalibDialog::accept() {

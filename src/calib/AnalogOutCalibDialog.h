@@ -23,7 +23,9 @@ class QPushButton;
 class AnalogOutCalibDialog : public QDialog {
   Q_OBJECT
  public:
-  AnalogOutCalibDialog(QWidget* parent, std::unique_ptr<AnalogOutCalib> calib);
+  // `page` is the Analog Out page that opened it: its channel record gets
+  // the configurations in use back when the dialog closes.
+  AnalogOutCalibDialog(AnalogTab* page, std::unique_ptr<AnalogOutCalib> calib);
   ~AnalogOutCalibDialog() override;
 
   AnalogOutCalib& calib() { return *calib_; }
@@ -40,6 +42,7 @@ class AnalogOutCalibDialog : public QDialog {
   void finish(bool restore);
 
   std::unique_ptr<AnalogOutCalib> calib_;
+  QPointer<AnalogTab> page_;
   bool finished_ = false;
   bool closeBox_ = false;
   AnalogCalibRowsWidget* rows_ = nullptr;

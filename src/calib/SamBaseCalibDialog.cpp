@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "calib/QtCalibDialogs.h"
 #include "core/ErrorReport.h"
 #include "core/TextFormat.h"
 #include "ui/QtSingleInstance.h"
@@ -147,9 +148,9 @@ QWidget* SamBaseCalibDialog::buildConverter(int adc) {
 }
 
 void SamBaseCalibDialog::act(const std::function<void()>& action) {
-  QPointer<SamBaseCalibDialog> alive(this);
+  NestedCalls::Scope call(panel_->calls());
   action();
-  if (alive) render();
+  if (!finished_) render();
 }
 
 void SamBaseCalibDialog::render() {
@@ -196,6 +197,7 @@ void SamBaseCalibDialog::finish() {
   finished_ = true;
   panel_->close();
   if (SingleInstance_Find<SamBaseCalibDialog>() == this) SingleInstance_Release<SamBaseCalibDialog>();
+  CalibDialog_GoWhenIdle(this, panel_->calls());
 }
 
 void SamBaseCalibDialog::reject() {

@@ -25,8 +25,14 @@ bool SamBaseCalib_Probe(const ModuleRec& module) {
 }
 
 SamBaseCalibPanel::SamBaseCalibPanel(ModuleRec& module) : module_(module) {
-  statusTimer_.setCallback([this] { statusTick(); });
-  autoTimer_.setCallback([this] { autoTick(); });
+  statusTimer_.setCallback([this] {
+    NestedCalls::Scope call(calls_);
+    statusTick();
+  });
+  autoTimer_.setCallback([this] {
+    NestedCalls::Scope call(calls_);
+    autoTick();
+  });
 }
 
 SamBaseCalibPanel::~SamBaseCalibPanel() {
@@ -52,6 +58,7 @@ void SamBaseCalibPanel::initialise() {
 }
 
 void SamBaseCalibPanel::close() {
+  closed_ = true;
   statusTimer_.stop();
   autoTimer_.stop();
   auto_.stop();
@@ -155,6 +162,7 @@ void SamBaseCalibPanel::statusTick() {
   statusTimer_.stop();
   for (int adc = 0; adc < 2; ++adc)
     if (status(adc).available) SamBaseCalib_Read(module_, adc, SAMBASE_STATUS);
+  if (closed_) return;
   statusTimer_.start(Interval());
   if (onChanged) onChanged();
 }
@@ -163,6 +171,7 @@ void SamBaseCalibPanel::autoTick() {
   autoTimer_.stop();
   const int adc = auto_.adc();
   const bool ended = auto_.tick(module_) == 1;
+  if (closed_) return;
   show(adc);
   if (!ended) autoTimer_.start(SamAutoCalib::TICK_MS);
   if (onChanged) onChanged();

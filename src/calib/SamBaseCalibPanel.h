@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "calib/NestedCalls.h"
 #include "calib/SamBaseCalib.h"
 #include "ui/Ui.h"
 
@@ -37,6 +38,8 @@ class SamBaseCalibPanel {
 
   // Called after a timer changed what is shown.
   std::function<void()> onChanged;
+  // The calls the dialog and the timers make (see NestedCalls).
+  NestedCalls& calls() { return calls_; }
 
   const SamAdcStatus& status(int adc) const { return SamBaseCalib_Status(adc); }
   SamAdcFields& fields(int adc) { return fields_[adc ? 1 : 0]; }
@@ -72,4 +75,6 @@ class SamBaseCalibPanel {
   SamAdcFields fields_[2];
   UiTimer statusTimer_;
   UiTimer autoTimer_;
+  NestedCalls calls_;
+  bool closed_ = false;
 };

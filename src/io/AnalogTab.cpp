@@ -198,6 +198,7 @@ void AnalogInTab::openFactoryCalibration() {
 }
 
 void AnalogInTab::factoryCalibrationDone() {
+  if (dialogClosing()) return;  // the module went away with the dialog
   refresh();
   updatePolling();
 }
@@ -295,6 +296,7 @@ void AnalogOutTab::openFactoryCalibration() {
 }
 
 void AnalogOutTab::factoryCalibrationDone() {
+  if (dialogClosing()) return;  // the module went away with the dialog
   refresh();
   readValue();
 }

@@ -138,4 +138,24 @@ TEST_F(CalibDialogsTest, OkRestoresTheOutputsConfigurationTheCloseBoxLeavesIt) {
   }
 }
 
+TEST_F(CalibDialogsTest, TheModuleMayGoWhileTheDialogShowsABox) {
+  serve(9);
+  AnalogTab* page = openPage(9, "TAB_MOD_ANALOGIN");
+  ASSERT_NE(page, nullptr);
+  button(page, "factoryCalib")->click();
+  AnalogInCalibDialog* dialog = AnalogInCalib_Instance();
+  ASSERT_NE(dialog, nullptr);
+  // A value update finds the module silent; while its box is up, a scan
+  // finds the module gone and its dialogs close.
+  InterruptingUi boxes;
+  UiInstalled installed(&boxes, &ui);
+  boxes.expectMessage("Module timeout", UiAnswer::Ok);
+  boxes.duringNextBox = [this] { ModuleList_Remove(recordOfNode(9)); };
+  sim.dropNextReplies(1);
+  dialog->calib().valueTimer().tick();
+  EXPECT_EQ(AnalogInCalib_Instance(), nullptr);
+  EXPECT_EQ(boxes.pendingExpectations(), 0u);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 }  // namespace

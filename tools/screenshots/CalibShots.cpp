@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "Screenshots.h"
+#include "app/MainWindow.h"
 #include "calib/AnalogInCalibDialog.h"
 #include "calib/AnalogOutCalibDialog.h"
 #include "calib/SamBaseCalibDialog.h"
