@@ -81,6 +81,8 @@ AnalogInCalibDialog::AnalogInCalibDialog(AnalogTab* page, std::unique_ptr<Analog
 }
 
 AnalogInCalibDialog::~AnalogInCalibDialog() {
+  // Destroyed with its page (or the page is going): nothing to hand back.
+  page_.clear();
   finish(false);
   calib_->onChanged = nullptr;
 }

@@ -143,6 +143,8 @@ AnalogOutCalibDialog::AnalogOutCalibDialog(AnalogTab* page, std::unique_ptr<Anal
 }
 
 AnalogOutCalibDialog::~AnalogOutCalibDialog() {
+  // Destroyed with its page (or the page is going): nothing to hand back.
+  page_.clear();
   finish(false);
   calib_->onChanged = nullptr;
 }
