@@ -41,8 +41,8 @@ void SetText(QLineEdit* field, const std::string& text) {
   if (field->text() != QStr(text)) field->setText(QStr(text));
 }
 
-const char* kGreen = "background-color: #20c020; color: white;";
-const char* kRed = "background-color: #d02020; color: white;";
+constexpr const char* kGreen = "background-color: #20c020; color: white;";
+constexpr const char* kRed = "background-color: #d02020; color: white;";
 
 // The calibrator page of the settings alone, until the program's settings
 // dialog takes over.
