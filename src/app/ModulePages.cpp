@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "calib/AnalogInCalibDialog.h"
+#include "calib/AnalogOutCalibDialog.h"
 #include "firmware/FirmwareTab.h"
 #include "io/AnalogTab.h"
 #include "io/DigitalTab.h"
@@ -29,6 +31,19 @@ QWidget* ModulePages_Make(QWidget* parent) {
   return new Page(parent);
 }
 
+// The analog pages, with "Factory Calibration..." opening the calibration
+// dialogs (which live above the pages' folder).
+QWidget* MakeAnalogIn(QWidget* parent) {
+  auto* page = new AnalogInTab(parent);
+  page->setFactoryCalibOpener(AnalogInCalib_Open);
+  return page;
+}
+QWidget* MakeAnalogOut(QWidget* parent) {
+  auto* page = new AnalogOutTab(parent);
+  page->setFactoryCalibOpener(AnalogOutCalib_Open);
+  return page;
+}
+
 // Every page that exists, by page name. To add one: include its header above
 // and add a line {"TAB_MOD_...", ModulePages_Make<YourTab>}. Order does not
 // matter here; the tab order and the conditions come from ModuleTabs_List().
@@ -36,8 +51,8 @@ const ModulePage kModulePages[] = {
     {"TAB_MOD_INFO", ModulePages_Make<InfoTab>},
     {"TAB_MOD_BUSCONFIG", ModulePages_Make<CanBusTab>},
     {"TAB_MOD_FIRMWARE", ModulePages_Make<FirmwareTab>},
-    {"TAB_MOD_ANALOGIN", ModulePages_Make<AnalogInTab>},
-    {"TAB_MOD_ANALOGOUT", ModulePages_Make<AnalogOutTab>},
+    {"TAB_MOD_ANALOGIN", MakeAnalogIn},
+    {"TAB_MOD_ANALOGOUT", MakeAnalogOut},
     {"TAB_MOD_DIGITALIN", ModulePages_Make<DigitalInTab>},
     {"TAB_MOD_DIGITALOUT", ModulePages_Make<DigitalOutTab>},
     {"TAB_MOD_DIPSWITCHES", ModulePages_Make<SwitchesTab>},

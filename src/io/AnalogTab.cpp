@@ -2,11 +2,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "io/CalibPoints.h"
@@ -44,13 +46,23 @@ AnalogTab::AnalogTab(QWidget* parent, bool outputs) : ModuleTab(parent), outputs
   factoryCalib_ = new QPushButton("Factory Calibration...", this);
   factoryCalib_->setObjectName("factoryCalib");
   factoryCalib_->setAutoDefault(false);
-  // The factory calibration dialogs are not part of this program yet: the
-  // button stays hidden until they are.
-  factoryCalib_->hide();
+  factoryCalib_->hide();  // shown by the refresh in factory mode
 
   connect(channelList_, &QComboBox::activated, this, [this](int index) { selectChannel(index); });
   connect(calib_, &CalibPointsWidget::pointChanged, this,
           [this](bool succeeded) { calibPointChanged(succeeded); });
+  connect(factoryCalib_, &QPushButton::clicked, this, [this] { openFactoryCalibration(); });
+}
+
+void AnalogTab::runFactoryCalibration() {
+  QDialog* dialog = opener_ ? opener_(this) : nullptr;
+  if (!dialog) {
+    // Nothing opened (refused, or the user cancelled on the way): the page
+    // comes back as it was rather than staying without auto-update.
+    factoryCalibrationDone();
+    return;
+  }
+  connect(dialog, &QDialog::finished, this, &AnalogTab::factoryCalibrationDone, Qt::UniqueConnection);
 }
 
 void AnalogTab::selectChannel(int channel) {
@@ -74,7 +86,7 @@ void AnalogTab::loadChannels() {
 }
 
 void AnalogTab::resetControls() {
-  if (!FactoryMode()) factoryCalib_->hide();
+  factoryCalib_->setVisible(FactoryMode() && opener_);
   configText_->clear();
   bar_->setValue(0);
   calib_->clearTexts();
@@ -177,6 +189,20 @@ void AnalogInTab::calibPointChanged(bool succeeded) {
   if (succeeded) refresh();
 }
 
+void AnalogInTab::openFactoryCalibration() {
+  timer()->stop();
+  refresh();
+  autoUpdate_->setEnabled(false);
+  autoUpdate_->setChecked(false);
+  runFactoryCalibration();
+}
+
+void AnalogInTab::factoryCalibrationDone() {
+  if (dialogClosing()) return;  // the module went away with the dialog
+  refresh();
+  updatePolling();
+}
+
 // ---- Analog Out ---------------------------------------------------------------------
 
 AnalogOutTab::AnalogOutTab(QWidget* parent) : AnalogTab(parent, true) {
@@ -258,6 +284,19 @@ void AnalogOutTab::channelChosen() {
 }
 
 void AnalogOutTab::calibPointChanged(bool) {
+  refresh();
+  readValue();
+}
+
+void AnalogOutTab::openFactoryCalibration() {
+  refresh();
+  autoUpdate_->setEnabled(false);
+  autoUpdate_->setChecked(false);
+  runFactoryCalibration();
+}
+
+void AnalogOutTab::factoryCalibrationDone() {
+  if (dialogClosing()) return;  // the module went away with the dialog
   refresh();
   readValue();
 }

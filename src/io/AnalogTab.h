@@ -10,6 +10,7 @@
 
 class CalibPointsWidget;
 class QCheckBox;
+class QDialog;
 class QComboBox;
 class QGridLayout;
 class QLabel;
@@ -30,6 +31,20 @@ class AnalogTab : public ModuleTab {
 
   CalibPointsWidget* calibPoints() const { return calib_; }
 
+  // What "Factory Calibration..." opens (the calibration dialogs live above
+  // this folder; the program hands them in): the dialog, whose finished()
+  // the page waits for, or nullptr when none opened. Without an opener, or
+  // outside factory mode, the button stays hidden.
+  using FactoryCalibOpener = QDialog* (*)(AnalogTab* page);
+  void setFactoryCalibOpener(FactoryCalibOpener opener) { opener_ = opener; }
+  // "Factory Calibration...".
+  virtual void openFactoryCalibration() = 0;
+
+  // What the calibration dialogs work on: the dialog's module and the
+  // channels this page read.
+  ModuleRec* calibModule() const { return module(); }
+  ChanInfo& calibChannels() const { return channels(); }
+
  protected:
   ChanInfo& channels() const { return shared<ChanInfo>(); }
   // Reads the channel description and fills the channel list.
@@ -41,6 +56,10 @@ class AnalogTab : public ModuleTab {
   void layOutPage(QGridLayout* grid);
   virtual void channelChosen() = 0;
   virtual void calibPointChanged(bool succeeded) = 0;
+  // Runs the opener; factoryCalibrationDone() follows when the dialog has
+  // closed (or at once when none opened).
+  void runFactoryCalibration();
+  virtual void factoryCalibrationDone() = 0;
 
   bool outputs_;
   QComboBox* channelList_;
@@ -49,6 +68,7 @@ class AnalogTab : public ModuleTab {
   CalibPointsWidget* calib_;
   QCheckBox* autoUpdate_;
   QPushButton* factoryCalib_;
+  FactoryCalibOpener opener_ = nullptr;
 };
 
 class AnalogInTab : public AnalogTab {
@@ -60,6 +80,7 @@ class AnalogInTab : public AnalogTab {
   // One poll: reads and shows the value (only while auto-update is set).
   // 0 shown, -1 failed or nothing to show.
   int readValue();
+  void openFactoryCalibration() override;
 
  protected:
   void pageShown() override;
@@ -67,6 +88,7 @@ class AnalogInTab : public AnalogTab {
   void poll() override { readValue(); }
   void channelChosen() override { refresh(); }
   void calibPointChanged(bool succeeded) override;
+  void factoryCalibrationDone() override;
 
  private:
   QLineEdit* value_;
@@ -82,11 +104,13 @@ class AnalogOutTab : public AnalogTab {
   int readValue();
   // "Set": writes the entry's value, limited to the channel's range, and reads it back.
   void setValue();
+  void openFactoryCalibration() override;
 
  protected:
   void pageShown() override;
   void channelChosen() override;
   void calibPointChanged(bool succeeded) override;
+  void factoryCalibrationDone() override;
 
  private:
   QLabel* caption_;

@@ -165,6 +165,7 @@ void ModuleDialog::closeEvent(QCloseEvent* event) {
     // Boxes shown on the way (an owned window asking, a failed send) run the
     // event loop, in which a scan may re-create or delete this dialog.
     QPointer<ModuleDialog> alive(this);
+    if (TabDialogData* data = TabDialog_Data(this)) data->closing = true;
     closeOwnedWindows();
     if (!alive) return;
     ModuleRec* rec = module();

@@ -15,6 +15,11 @@ ModuleRec* ModuleTab::module() const {
   return data ? data->module : nullptr;
 }
 
+bool ModuleTab::dialogClosing() const {
+  TabDialogData* data = TabDialog_DataOfPage(this);
+  return data && data->closing;
+}
+
 void ModuleTab::tick() {
   timer_->stop();
   // A poll that reports an error runs the event loop in a box, and the

@@ -24,6 +24,8 @@ class ModuleTab : public TabPage {
  protected:
   // The dialog's module, or nullptr for a page outside a module dialog.
   ModuleRec* module() const;
+  // True while the page's dialog is closing.
+  bool dialogClosing() const;
   // The object of type T that the pages of this page's dialog share; a page
   // outside a dialog keeps its own.
   template <class T>

@@ -62,6 +62,7 @@ struct TabDialogData {
   int32_t currentTab = -1;
   TabSlot tabSlots[kTabDialogMaxTabs];  // not "slots": Qt reserves that word
   TabSharedArea shared;
+  bool closing = false;  // the dialog is closing: pages start no more work
 };
 
 // A fresh block attached to the dialog; it is freed with the dialog.

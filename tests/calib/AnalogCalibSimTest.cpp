@@ -1,0 +1,362 @@
+// The analog input and output calibration against simulated modules: the
+// configuration switching and its restoring, the configuration list limit,
+// output values and output points, the trace file, and automatic
+// calibrations from the shipped sequence against the simulated process
+// calibrator wired to the module's inputs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "calib/AnalogInCalib.h"
+#include "calib/AnalogOutCalib.h"
+#include "calib/Calibrator.h"
+#include "core/TextFormat.h"
+#include "core/WideText.h"
+#include "instruments/SimCalibrator.h"
+#include "instruments/SimThermometer.h"
+#include "module/IoChannels.h"
+#include "support/CalibSimFixture.h"
+
+namespace {
+
+constexpr uint32_t kType = 32;  // "KVX 740-02"
+constexpr int kNode = 3;
+
+class AnalogCalibSim : public CalibSimTest {
+ protected:
+  void SetUp() override {
+    CalibSimTest::SetUp();
+    Option_SetInt("ERRORS_IN_STATUSBAR", 0);
+  }
+
+  // Two voltage inputs (0..10 V, -10..10 V) and a current input, with
+  // constant levels; `wire` wires the voltage inputs to the process calibrator
+  // with offset and gain errors.
+  SimModuleId addInputs(bool wire = false) {
+    return addModule(kNode, kType, [&](SimModuleConfig& c) {
+      SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 1, {0x0100, 0x0101, 0x0102, 0x0103}, 2, 0x6401));
+      SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 2, {0x0200}, 1, 0x6402));
+      const double offsets[2] = {0.004, -0.003}, gains[2] = {0.003, -0.002}, levels[2] = {2.5, -1.25};
+      for (int ch = 0; ch < 2; ++ch) {
+        SimIoSignal s;
+        s.channel = ch;
+        s.level = levels[ch];
+        if (wire) {
+          s.offset = offsets[ch];
+          s.gain = gains[ch];
+          s.from = "metrahit";
+        }
+        c.io.ioSignals.push_back(s);
+      }
+    });
+  }
+  // The module's record as the module list keeps it (not SAMC21).
+  ModuleRec& listed(SimModuleId id) {
+    rec = record(id);
+    rec.infoValid = 1;
+    rec.info6 = 2;
+    rec.autoUpdate = 1;
+    return rec;
+  }
+  uint32_t object(SimModuleId id, uint16_t index, uint8_t sub) {
+    uint32_t v = 0;
+    sim.readObject(id, index, sub, v);
+    return v;
+  }
+  std::vector<std::vector<int>> frames(int node) {
+    std::vector<std::vector<int>> out;
+    for (const SimFrame& f : framesTo(node)) out.emplace_back(f.data, f.data + f.len);
+    return out;
+  }
+
+  ModuleRec rec;
+  ChanInfo info;
+};
+
+// ---- configuration switching ----------------------------------------------------------------
+
+TEST_F(AnalogCalibSim, AConfigurationIsSetAndReadBackPerChannelAndRestoredOnOkOrCancelOnly) {
+  for (bool restore : {true, false}) {
+    SCOPED_TRACE(restore);
+    const SimModuleId id = addInputs();
+    info = channels(id, CHANINFO_ANALOG_IN);
+    AnalogInCalib calib(listed(id), info);
+    calib.buildConfigList();
+    ASSERT_EQ(calib.configCount(), 6);
+    EXPECT_EQ(calib.configName(0), "(Original)");
+    EXPECT_EQ(calib.configName(4), "Voltage, -10...+10 V");
+
+    sim.clearTraffic();
+    calib.chooseConfig(4);
+    const auto sent = frames(kNode);
+    ASSERT_EQ(sent.size(), 12u) << "the current input lacks the configuration: no exchange";
+    EXPECT_EQ(sent[0], (std::vector<int>{0x74, 0x30, 0x10, 1, 3}));
+    EXPECT_EQ(sent[1], (std::vector<int>{0xB4, 0x30, 0x10, 1}));
+    EXPECT_EQ(sent[2], (std::vector<int>{0xB6, 0, 0x01, 3}));  // X1 of type 1, range 3
+    EXPECT_EQ(sent[6], (std::vector<int>{0x74, 0x30, 0x10, 2, 3}));
+    EXPECT_EQ(calib.row(0).configText, "Voltage, -10...+10 V");
+    EXPECT_EQ(calib.row(2).configText, "(n/a)");
+    EXPECT_EQ(object(id, 0x3010, 1), 3u);
+
+    calib.close(restore);
+    EXPECT_EQ(object(id, 0x3010, 1), restore ? 0u : 3u);
+    EXPECT_EQ(object(id, 0x3010, 2), restore ? 0u : 3u);
+    sim.removeModule(id);
+  }
+}
+
+TEST_F(AnalogCalibSim, TheConfigurationListStopsAtSixteenEntries) {
+  // 32 channels with 17 distinct configurations.
+  const SimModuleId id = addModule(kNode, kType, [](SimModuleConfig& c) {
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 1, {0x0100, 0x0101, 0x0102, 0x0103, 0x0104, 0x0105, 0x0106,
+                                                         0x0107, 0x0108, 0x0109}, 16, 0x6401));
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 2, {0x0200, 0x0201, 0x0202, 0x0203, 0x0204, 0x0205, 0x0206},
+                               16, 0x6402));
+  });
+  info = channels(id, CHANINFO_ANALOG_IN);
+  ASSERT_EQ(info.channelCount, 32);
+  AnalogInCalib calib(listed(id), info);
+  ui.expectMessage("Error: Too many configurations in list (> 16)", UiAnswer::Ok);
+  calib.buildConfigList();
+  EXPECT_EQ(calib.configCount(), 16);
+  EXPECT_EQ(calib.configCode(15), 0x0204);
+}
+
+TEST_F(AnalogCalibSim, AStepSelectsItsConfigurationWithinTheList) {
+  const SimModuleId id = addInputs();
+  info = channels(id, CHANINFO_ANALOG_IN);
+  AnalogInCalib calib(listed(id), info);
+  calib.buildConfigList();
+  struct Case {
+    int config, entry;
+  } cases[] = {{0, 1}, {2, 2}, {5, 5}, {99, 5}};
+  for (const Case& c : cases) {
+    CalibSequence& seq = calib.sequence();
+    seq.stepCount = 1;
+    seq.steps[0].config = c.config;
+    seq.steps[0].value = 2.5;
+    seq.currentStep = 1;
+    calib.setCalibMode(1);
+    calib.refresh();
+    EXPECT_EQ(calib.selectedEntry(), c.entry) << c.config;
+    EXPECT_EQ(calib.newValue(), "2.5");
+    EXPECT_EQ(calib.calibMode(), 0);
+  }
+}
+
+// ---- outputs ---------------------------------------------------------------------------
+
+TEST_F(AnalogCalibSim, OutputsGetValuesAndPointsOnlyWhereTheConfigurationExists) {
+  const SimModuleId id = addModule(kNode, kType, [](SimModuleConfig& c) {
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogOut, 3, {0x0104, 0x010C}, 2, 0x6411));
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogOut, 4, {0x0206}, 1, 0x6412));
+  });
+  info = channels(id, CHANINFO_ANALOG_OUT);
+  AnalogOutCalib calib(listed(id), info);
+  calib.initialise();
+  ASSERT_EQ(calib.configCount(), 4);
+
+  calib.chooseConfig(2);  // 0x010C, u16 0..65535: channel 2 has no such configuration
+  EXPECT_EQ(calib.row(2).configText, "(n/a)");
+  EXPECT_TRUE(calib.controls().setOutputEnabled);
+  sim.clearTraffic();
+  calib.setOutputValue("70000");
+  calib.setOutput();
+  std::vector<std::vector<int>> writes;
+  for (const auto& f : frames(kNode))
+    if (f[0] == 0x34) writes.push_back(f);
+  ASSERT_EQ(writes.size(), 2u) << "limited to the range, to channels 0 and 1 only";
+  EXPECT_EQ(writes[0], (std::vector<int>{0x34, 0x64, 0x11, 1, 0xFF, 0xFF, 0, 0}));
+  EXPECT_EQ(writes[1], (std::vector<int>{0x34, 0x64, 0x11, 2, 0xFF, 0xFF, 0, 0}));
+
+  sim.clearTraffic();
+  calib.setNewValue("1000");
+  calib.setAllPoints(1);
+  calib.clearAllPoints(2);
+  std::vector<std::vector<int>> points;
+  for (const auto& f : frames(kNode))
+    if (f[0] == 0x76) points.push_back({f[1], f[2], f[3]});
+  EXPECT_EQ(points, (std::vector<std::vector<int>>{{0x80, 0x81, 0x0C}, {0x81, 0x81, 0x0C},
+                                                  {0x80, 0xE1, 0x0C}, {0x81, 0xE1, 0x0C}}));
+
+  // Output channel 2 in its own configuration: its points go with channel byte 0x82.
+  calib.chooseConfig(0);
+  sim.clearTraffic();
+  calib.setNewValue("500");
+  calib.rowSet(2, 2);
+  ASSERT_FALSE(frames(kNode).empty());
+  EXPECT_EQ(frames(kNode)[0], (std::vector<int>{0x76, 0x82, 0xA2, 0x06, 0x00, 0x00, 0xFA, 0x43}));
+  EXPECT_FALSE(calib.controls().setOutputEnabled) << "no output value with (Original)";
+}
+
+// ---- trace file -----------------------------------------------------------------------------
+
+TEST_F(AnalogCalibSim, TraceFileHeaderLinesAndAppendModes) {
+  TempFolder folder;
+  const std::string path = folder.file("trace.dat");
+  const SimModuleId id = addInputs();
+  info = channels(id, CHANINFO_ANALOG_IN);
+  listed(id);
+  const std::string header =
+      "# Trace of 3 analog input channels of KVX 740-02, CAN ID 3, started on 06 Dec 2026, 12:00:00\n"
+      "# Time(sec)      Chan:0(V)      Chan:1(V)    Chan:2(off)\n\n";
+
+  const std::string blanks12 = std::string(12, ' '), blanks10 = std::string(10, ' ');
+  const std::string values = blanks12 + "2.5" + blanks10 + "-1.25\n";
+  const std::string line0 = "       0.00" + values;
+  const std::string line1 = "       1.50" + values;
+
+  for (int append : {1, 0}) {
+    SCOPED_TRACE(append);
+    Option_SetInt("ANALOG_TRACE_APPEND_MODE", append);
+    auto calib = std::make_unique<AnalogInCalib>(rec, info);
+    calib->buildConfigList();
+    calib->chooseConfig(4);
+    clock.setLocal(ManualClock::defaultLocal());
+    ui.expectSaveFile(path);
+    calib->toggleTrace();
+    EXPECT_TRUE(calib->trace().active());
+    EXPECT_EQ(std::string(Option_GetText("RECENT_TRACEFILE")), path);
+    calib->valueTick();
+    clock.advance(1500);
+    calib->valueTick();
+    EXPECT_EQ(ReadWholeFile(path), header + line0 + line1);
+
+    calib->toggleTrace();  // stopped: nothing more is written
+    calib->valueTick();
+    clock.setLocal(ManualClock::defaultLocal());
+    if (!append) ui.expectSaveFile(path);
+    calib->toggleTrace();
+    calib->valueTick();
+    EXPECT_EQ(ReadWholeFile(path), append ? header + line0 + line1 + line1 : header + line0);
+  }
+  AnalogInCalib calib(rec, info);
+  ui.expectSaveFile("/nonexistent-folder/trace.dat");
+  ui.expectMessage("Cannot write trace file '/nonexistent-folder/trace.dat'", UiAnswer::Ok);
+  calib.toggleTrace();
+  EXPECT_FALSE(calib.trace().active());
+}
+
+// ---- automatic calibration ----------------------------------------------------------------
+
+class AutomaticCalibration : public AnalogCalibSim {
+ protected:
+  void SetUp() override {
+    AnalogCalibSim::SetUp();
+    ASSERT_TRUE(metrahit->start()) << metrahit->device().error();
+    Option_SetString("METRAHIT_COMPORTNAME", metrahit->devicePath().c_str());
+    sim.connectAnalogSource("metrahit", metrahit);
+    std::string samples = __FILE__;
+    samples = samples.substr(0, samples.rfind("tests/calib/")) + "sim/calib-sequences";
+    Option_SetWString("CALIB_SEQ_DIR1", Text_Widen(samples));
+  }
+  void TearDown() override {
+    sim.connectAnalogSource("metrahit", nullptr);
+    AnalogCalibSim::TearDown();
+  }
+
+  // Runs the sequence as the dialog's timers would: a runner tick every
+  // 100 ms, a value update every 250 ms. The number of runner ticks.
+  int runSequence(AnalogInCalib& calib) {
+    calib.run();
+    int ticks = 0;
+    int64_t lastUpdate = clock.nowMs();
+    while (calib.runnerTimer().active() && ticks < 5000) {
+      clock.advance(SEQ_TICK_MS);
+      if (clock.nowMs() - lastUpdate >= 250) {
+        calib.valueTick();
+        lastUpdate = clock.nowMs();
+      }
+      calib.runnerTick();
+      ++ticks;
+    }
+    return ticks;
+  }
+  // The worst distance of the two inputs from `value` with the calibrator
+  // set to it, in list entry `entry`.
+  double worstDeviation(AnalogInCalib& calib, int entry, double value) {
+    calib.chooseConfig(entry);
+    EXPECT_EQ(Calibrator_SetOutput(CALIBRATOR_METRAHIT, 1, value), 1) << Calibrator_ErrorText(1);
+    EXPECT_TRUE(calib.readValues());
+    return std::max(std::fabs(calib.readingOf(0) - value), std::fabs(calib.readingOf(1) - value));
+  }
+
+  std::shared_ptr<SimCalibrator> metrahit = std::make_shared<SimCalibrator>(SimCalibratorModel::ProcessCalibrator);
+};
+
+TEST_F(AutomaticCalibration, TheShippedSequenceCalibratesEveryInput) {
+  const SimModuleId id = addInputs(true);
+  info = channels(id, CHANINFO_ANALOG_IN);
+  AnalogInCalib calib(listed(id), info);
+  ASSERT_TRUE(calib.prepare());
+  calib.initialise();
+  ASSERT_EQ(calib.sequence().stepCount, 6);
+  EXPECT_GT(worstDeviation(calib, 1, 10.0), 0.05) << "the module starts off with offset and gain errors";
+  calib.chooseConfig(0);
+
+  ui.expectMessage("Calibration sequence finished successfully", UiAnswer::Ok);
+  const int ticks = runSequence(calib);
+  EXPECT_EQ(ui.messages().back().title, "Success");
+  EXPECT_FALSE(calib.runner().running());
+  EXPECT_EQ(calib.sequence().currentStep, 0);
+  // Six steps, each settling twice (or once for a check) for 2 s.
+  EXPECT_LT(ticks, 6 * 2 * 20 + 6 * 12);
+
+  for (double v : {0.0, 5.0, 10.0}) EXPECT_LE(worstDeviation(calib, 1, v), 0.02) << v;
+  for (double v : {-10.0, 0.0, 10.0}) EXPECT_LE(worstDeviation(calib, 4, v), 0.02) << v;
+}
+
+TEST_F(AutomaticCalibration, ASilentCalibratorEndsTheSequenceNamingStepAndLine) {
+  const SimModuleId id = addInputs(true);
+  info = channels(id, CHANINFO_ANALOG_IN);
+  AnalogInCalib calib(listed(id), info);
+  ASSERT_TRUE(calib.prepare());
+  calib.initialise();
+  SimInstrumentFaults silent;
+  silent.silent = true;
+  metrahit->device().setFaults(silent);
+  ui.expectMessage(
+      "Error in calibration sequence during step 1 (line 15):\n"
+      "Calibrator error:\nMetrahit 28c: Timeout, no response from MetraHit",
+      UiAnswer::Ok);
+  runSequence(calib);
+  EXPECT_FALSE(calib.runner().running());
+  EXPECT_EQ(calib.sequence().currentStep, 1);
+  EXPECT_EQ(ui.pendingExpectations(), 0u);
+}
+
+TEST_F(AutomaticCalibration, AThermocoupleOutputTakesTheThermometerAsReference) {
+  SimThermometer testo;  // probe 1 at 23.5 degrees C
+  ASSERT_TRUE(testo.start()) << testo.device().error();
+  Option_SetString("TESTO_COMPORTNAME", testo.devicePath().c_str());
+  Option_SetInt("ANALOGCALIB_USE_TESTO", 1);
+  const SimModuleId id = addModule(kNode, kType, [](SimModuleConfig& c) {
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 3, {0x0300}, 1, 0x6401));
+  });
+  info = channels(id, CHANINFO_ANALOG_IN);
+  AnalogInCalib calib(listed(id), info);
+  ASSERT_TRUE(calib.prepare());
+  calib.initialise();
+  EXPECT_TRUE(calib.thermocouplePresent());
+  EXPECT_EQ(calib.refText(), "23.5");
+
+  calib.chooseConfig(1);
+  calib.setNewValue("200");
+  metrahit->device().clearCommands();
+  calib.outToAll();
+  const std::vector<std::string> heard = metrahit->device().commands();
+  for (const char* command : {"SET:TEMP:COMP EXT", "SET:TEMP:EREF 0.235000E+2", "SOUR:TEMP:TC K::VAL 0.200000E+3"})
+    EXPECT_NE(std::find(heard.begin(), heard.end(), command), heard.end()) << command;
+
+  SimInstrumentFaults silent;
+  silent.silent = true;
+  testo.device().setFaults(silent);
+  ui.expectMessage("TESTO 701 not available, disabled.\nTimeout, no response from Testo 701", UiAnswer::Ok);
+  calib.testoTick();
+  EXPECT_EQ(Option_GetInt("ANALOGCALIB_USE_TESTO"), 0);
+  EXPECT_EQ(calib.refText(), "");
+}
+
+}  // namespace
