@@ -10,6 +10,7 @@
 
 #include "app/ModulePages.h"
 #include "app/SettingsDialog.h"
+#include "calib/AnalogInCalibDialog.h"
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
 #include "bus/InterfaceSettings.h"
@@ -134,6 +135,7 @@ void MainWindow::buildMenu() {
           [this] { SettingsDialog_Open(this); });
   // The logger's "Settings..." opens the same dialog at its "CAN Logger" page.
   Logger_SetSettingsOpener([](QWidget* parent, int page) { SettingsDialog_Open(parent, page); });
+  AnalogInCalib_SetSettingsOpener([](QWidget* parent, int page) { SettingsDialog_Open(parent, page); });
 
   // Qt styles place menus left to right; the help menu goes last.
   QMenu* help = menuBar()->addMenu("&Help");

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -18,7 +17,6 @@
 #include <QVBoxLayout>
 
 #include "calib/AnalogCalibRowsWidget.h"
-#include "calib/CalibratorSettingsTab.h"
 #include "calib/QtCalibDialogs.h"
 #include "calib/SamBaseCalibDialog.h"
 #include "core/ErrorReport.h"
@@ -43,23 +41,6 @@ void SetText(QLineEdit* field, const std::string& text) {
 
 constexpr const char* kGreen = "background-color: #20c020; color: white;";
 constexpr const char* kRed = "background-color: #d02020; color: white;";
-
-// The calibrator page of the settings alone, until the program's settings
-// dialog takes over.
-void OfferCalibratorSettings(QWidget* parent) {
-  QDialog dialog(parent);
-  dialog.setObjectName("calibratorSettings");
-  dialog.setWindowTitle("Settings");
-  auto* layout = new QVBoxLayout(&dialog);
-  auto* page = new CalibratorSettingsTab(&dialog);
-  layout->addWidget(page);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  layout->addWidget(buttons);
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  page->load();
-  if (dialog.exec() == QDialog::Accepted) page->store();
-}
 
 }  // namespace
 
@@ -313,10 +294,7 @@ void AnalogInCalibDialog::render() {
 
 void AnalogInCalibDialog::openSettings() {
   std::function<void(QWidget*, int)>& opener = Session_Part<AnalogInCalibSettings>().open;
-  if (opener)
-    opener(this, kSettingsCalibratorPage);
-  else
-    OfferCalibratorSettings(this);
+  if (opener) opener(this, kSettingsCalibratorPage);
   render();
 }
 

@@ -98,7 +98,6 @@ void AnalogInCalib_CloseFor(QWidget* moduleDialog);
 AnalogInCalibDialog* AnalogInCalib_Instance();
 
 // What "Settings..." opens: the settings dialog at a page (the calibrator
-// page is index 4). Without one, the calibrator settings page alone is
-// offered in a small dialog.
+// page is index 4); the program installs it.
 void AnalogInCalib_SetSettingsOpener(std::function<void(QWidget* parent, int page)> opener);
 constexpr int kSettingsCalibratorPage = 4;
