@@ -394,6 +394,16 @@ bool SimServer::waitForReceived(size_t count, int timeoutMs) const {
   return d_->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return d_->received.size() >= count; });
 }
 
+bool SimServer::waitForReceivedFrame(const std::function<bool(const SimFrame&)>& match, int timeoutMs) const {
+  std::unique_lock<std::mutex> lock(d_->m);
+  size_t looked = 0;  // frames already looked at need no second look
+  return d_->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+    for (; looked < d_->received.size(); ++looked)
+      if (match(d_->received[looked].frame)) return true;
+    return false;
+  });
+}
+
 std::vector<SimTimedFrame> SimServer::sentFrames() const { std::lock_guard lock(d_->m); return d_->output.sentLog(); }
 
 bool SimServer::waitForSent(size_t count, int timeoutMs) const {

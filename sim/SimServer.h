@@ -133,6 +133,8 @@ class SimServer {
   // Frames the client sent, decoded, in order (control frames included).
   std::vector<SimTimedFrame> receivedFrames() const;
   bool waitForReceived(size_t count, int timeoutMs) const;
+  // Waits until a frame the client sent satisfies `match` (true), or the time runs out.
+  bool waitForReceivedFrame(const std::function<bool(const SimFrame&)>& match, int timeoutMs) const;
   // Frames written to the client, as intended before corruption.
   std::vector<SimTimedFrame> sentFrames() const;
   bool waitForSent(size_t count, int timeoutMs) const;

@@ -134,6 +134,10 @@ void SimModule::restart(bool firmware, bool keepSearchMode) {
   rebooting_ = true;
   ++restarts_;
   if (bootloader_->faults().neverReturnFromReset) return;  // stays silent for good
+  if (host_->rebootTimeUs() <= 0) {  // back at once: no silent moment at all
+    finishRestart(firmware, keepSearchMode);
+    return;
+  }
   host_->startTimer(*this, host_->rebootTimeUs(), [firmware, keepSearchMode](SimModule& m) {
     m.finishRestart(firmware, keepSearchMode);
   });

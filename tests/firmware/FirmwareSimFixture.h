@@ -3,9 +3,7 @@
 // that fit them.
 #pragma once
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "firmware/FwUpload.h"
@@ -15,22 +13,10 @@
 #include "platform/Poll.h"
 #include "protocol/WireConstants.h"
 
-// Fixed waits cost nothing, except that a long one (the wait after a module
-// restart) lets a few real milliseconds pass: the simulated module needs them
-// to come back.
-class RestartSettlingClock : public ManualClock {
- public:
-  void sleepMs(int64_t ms) override {
-    ManualClock::sleepMs(ms);
-    if (ms >= 100) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-};
-
 class FirmwareSimTest : public ModuleSimTest {
  protected:
   void SetUp() override {
     ModuleSimTest::SetUp();
-    Clock_Install(&settlingClock);
     // Errors of the protocol layer (a module still rebooting) go to the status bar.
     Option_SetInt("ERRORS_IN_STATUSBAR", 1);
     Option_SetInt("WAIT_AFTER_MODULERESET_MS", 2000);  // manual clock: costs nothing
@@ -77,5 +63,4 @@ class FirmwareSimTest : public ModuleSimTest {
   }
 
   TempFolder folder;
-  RestartSettlingClock settlingClock;
 };

@@ -195,7 +195,7 @@ TEST_F(MultiUpdateTest, CheckFailuresNameTheFirstMismatch) {
 TEST_F(MultiUpdateTest, ModuleThatNeverComesBackFailsAfterFourRestarts) {
   openWith({{2, 16, 0x85}});
   onModule(2, [](SimModule& m) { m.bootloader().faults().neverReturnFromReset = true; });
-  settlingClock.setPeerGraceMs(2);  // the silent module's requests cost little
+  clock.setPeerGraceMs(2);  // the silent module's requests cost little
   ASSERT_TRUE(startAll("Update 1 module?", false, 3));
   ui.expectMessage("1 module(s) failed.", UiAnswer::Ok);
   tick();

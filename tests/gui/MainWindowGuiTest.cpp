@@ -254,7 +254,7 @@ TEST_F(MainWindowTest, KeepAliveGoesOutOnTheTimerAndNotWhenSwitchedOff) {
   EXPECT_EQ(ui.armedPeriod(keepAlive), 1234);  // restarted with the option's value
   // The bus queries of the connection may still be on their way: wait for the
   // keep-alive itself.
-  for (int waited = 0; sim.stats().keepAlives < 1 && waited < 2000; waited += 10) Clock_SleepMs(10);
+  EXPECT_TRUE(sim.waitForReceivedFrame([](const SimFrame& f) { return f.id == 0x80000000u; }, 2000));
   EXPECT_EQ(sim.stats().keepAlives, 1);
   int keepAliveFrames = 0;
   for (const auto& f : sim.receivedFrames()) keepAliveFrames += f.frame.id == 0x80000000u;
@@ -266,12 +266,10 @@ TEST_F(MainWindowTest, KeepAliveGoesOutOnTheTimerAndNotWhenSwitchedOff) {
   EXPECT_EQ(sim.stats().keepAlives, 1);
 }
 
-// The last logger forwarding value the master was sent, -1 before any.
-int LastForwarding(const SimServer& sim) {
-  int last = -1;
-  for (const auto& f : sim.receivedFrames())
-    if (f.frame.id == 0x80000003u && f.frame.len >= 1) last = f.frame.data[0];
-  return last;
+// Waits until the master was sent this logger forwarding value.
+bool ForwardingSent(const SimServer& sim, int value) {
+  return sim.waitForReceivedFrame(
+      [value](const SimFrame& f) { return f.id == 0x80000003u && f.len >= 1 && f.data[0] == value; }, 2000);
 }
 
 TEST_F(MainWindowTest, ChoosingAnotherInterfaceEndsTheRecordingOnTheOldLink) {
@@ -281,16 +279,14 @@ TEST_F(MainWindowTest, ChoosingAnotherInterfaceEndsTheRecordingOnTheOldLink) {
   LoggerDialog* logger = Logger_Instance();
   ASSERT_NE(logger, nullptr);
   logger->findChild<QPushButton*>("startButton")->click();
-  for (int waited = 0; LastForwarding(sim) != 3 && waited < 2000; waited += 10) Clock_SleepMs(10);
-  ASSERT_EQ(LastForwarding(sim), 3);
+  ASSERT_TRUE(ForwardingSent(sim, 3));
 
   act("actionInterface&None")->trigger();
   EXPECT_FALSE(Interface_LoggerRecording());
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(Logger_Instance(), nullptr);
   // Forwarding was switched off before the connection closed.
-  for (int waited = 0; LastForwarding(sim) != 0 && waited < 2000; waited += 10) Clock_SleepMs(10);
-  EXPECT_EQ(LastForwarding(sim), 0);
+  EXPECT_TRUE(ForwardingSent(sim, 0));
 }
 
 TEST_F(MainWindowTest, ModuleDialogsInsideTheMainWindowMoveWithIt) {

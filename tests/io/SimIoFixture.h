@@ -22,7 +22,6 @@ class SimIoTest : public SimConnectedTest {
     // A module that is meant to stay silent costs this much real time; one
     // that answers is seen at once.
     clock.setPeerGraceMs(100);
-    sim.setRebootTimeMs(2);
     ASSERT_NO_FATAL_FAILURE(startAndConnect());
   }
 
