@@ -87,45 +87,6 @@ std::vector<uint8_t> Counting(size_t n, int from = 1) {
   return v;
 }
 
-TEST_F(BootBus, FlashBlockIsCollectedThenProgrammedWithCountOrSum) {
-  add(Wire::VORN_CPU_PIC18F);
-  start(0x40);
-  // The synchronous forms are acknowledged with both flags set.
-  EXPECT_EQ(heard, std::vector<SimFrame>{SimFrame(kId, 0, {0xDB, 0, 0, 0, 0, 0, 0, 0x40})});
-  std::vector<uint8_t> block = Counting(64);
-  SimFrame end = writeBlock(block);
-  EXPECT_EQ(end.data[0], Wire::VORN_CODE_BLOCK_END);
-  EXPECT_EQ(Error(end), 0);
-  EXPECT_EQ(end.data[5], 0);  // count mode
-  EXPECT_EQ(Check(end), 64u);
-  EXPECT_EQ(boot().readFlash(0x40, 64), block);
-  EXPECT_EQ(boot().blocksProgrammed(), 1);
-
-  // SAMC21 reports the ones' complement of the byte sum instead.
-  net.removeModule(id);
-  add(Wire::VORN_CPU_SAMC21);
-  start(0x2000);
-  std::vector<uint8_t> data = Counting(14, 200);
-  write7(&data[0]);
-  write7(&data[7]);
-  SimFrame s = status();
-  unsigned sum = 0;
-  for (uint8_t b : data) sum += b;
-  EXPECT_EQ(s.data[5], Wire::VORN_CHECK_MODE_SUM);
-  EXPECT_EQ(Check(s), ~sum & 0xFFFF);
-}
-
-TEST_F(BootBus, TransferGoesOnWithTheNextBlockAfterAFullOne) {
-  add(Wire::VORN_CPU_PIC18F);
-  start(0x100);
-  std::vector<uint8_t> image = Counting(128, 7);
-  writeBlock({image.begin(), image.begin() + 64});
-  SimFrame end = writeBlock({image.begin() + 64, image.end()});
-  EXPECT_EQ(Error(end), 0);
-  EXPECT_EQ(Check(end), 128u);  // the count runs on over the whole transfer
-  EXPECT_EQ(boot().readFlash(0x100, 128), image);
-}
-
 TEST_F(BootBus, ShortBlockKeepsTheBytesBehindItsData) {
   add(Wire::VORN_CPU_PIC18F);
   boot().loadFlash(0x80, std::vector<uint8_t>(64, 0x55));
@@ -179,35 +140,6 @@ TEST_F(BootBus, DataAfterAShortBlockWouldLeaveAGap) {
   EXPECT_EQ(Error(status()), 0);
 }
 
-TEST_F(BootBus, ReadsComeFromTheTransferAddressSevenAtATime) {
-  add(Wire::VORN_CPU_SAMC21);
-  boot().loadFlash(0x1000, Counting(16, 0x30));
-  start(0x1000, 0, 0x1B);
-  EXPECT_TRUE(heard.empty());  // the asynchronous start is not answered
-  EXPECT_EQ(one({0xA1}), SimFrame(kId, 0, {0x21, 0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36}));
-  EXPECT_EQ(one({0xA1}), SimFrame(kId, 0, {0x21, 0x37, 0x38, 0x39, 0x3A, 0x3B, 0x3C, 0x3D}));
-  EXPECT_EQ(one({0xA1}), SimFrame(kId, 0, {0x21, 0x3E, 0x3F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
-}
-
-TEST_F(BootBus, DsPicFlashIsAddressedInWordsAndEepromInBytes) {
-  add(Wire::VORN_CPU_DSPIC30F);
-  start(0x400);  // image byte 0x800
-  std::vector<uint8_t> block = Counting(128, 9);
-  EXPECT_EQ(Error(writeBlock(block)), 0);
-  EXPECT_EQ(boot().readFlash(0x800, 128), block);
-
-  // EEPROM: no blocks; 0x62 writes the last bytes with an acknowledgement.
-  start(0x10, Wire::VORN_MEMORY_EEPROM);
-  const uint8_t bytes[7] = {0x10, 0x20, 0x41, 0x42, 0x07, 0, 0};
-  write7(bytes);
-  auto ack = ask({0x62, 3, 0xA, 0xB, 0xC, 0, 0, 0});
-  ASSERT_EQ(ack.size(), 1u);
-  EXPECT_EQ(ack[0].data[0], 0xE2);
-  EXPECT_EQ(boot().readEeprom(0x10, 10), std::vector<uint8_t>({0x10, 0x20, 0x41, 0x42, 0x07, 0, 0, 0xA, 0xB, 0xC}));
-  start(0x10, Wire::VORN_MEMORY_EEPROM, 0x1B);
-  EXPECT_EQ(one({0xA1}), SimFrame(kId, 0, {0x21, 0x10, 0x20, 0x41, 0x42, 0x07, 0, 0}));
-}
-
 TEST_F(BootBus, FirmwareAnswersBlockTransfersOnlyWhenBuiltWithMemoryAccess) {
   SimModule& m = add(Wire::VORN_CPU_PIC18F);
   m.setState(0x85);
@@ -231,38 +163,6 @@ std::vector<uint8_t> DsPicFirmware(int major, int minor) {
   layout.info.softwareMajor = major;
   layout.info.softwareMinor = minor;
   return FwImage_FirmwareBytes(layout);
-}
-
-TEST_F(BootBus, ValidatedFirmwareReportsTheIdentityOfItsInfoTable) {
-  add(Wire::VORN_CPU_DSPIC33F);
-  std::vector<uint8_t> image = DsPicFirmware(4, 17);
-  ASSERT_EQ(image.size(), 2048u);
-  ask({0x45, 0, 0, 0, 0, 0, 0, 0});  // invalidate
-  EXPECT_EQ(one({0x85}).data[7], 0);  // no firmware
-  start(0x400);
-  ASSERT_EQ(Error(writeBlock(image)), 0);
-
-  // Without the command key the firmware does not become valid.
-  ask({0x45, 0, 0, 0, 0, 0, 0, 1});
-  EXPECT_EQ(one({0x85}).data[7], 0);
-  EXPECT_EQ(one({0xAC, 'N', 'O', 'P', 'E'}).data[1], Wire::VORN_BOOT_ERR_COMMAND_KEY);
-  const uint8_t* k = Wire::VORN_BOOT_KEY;
-  EXPECT_EQ(one({0xAC, k[0], k[1], k[2], k[3]}).data[1], 0);
-  auto ack = ask({0x45, 0, 0, 0, 0, 0, 0, 1});
-  ASSERT_EQ(ack.size(), 1u);
-  EXPECT_EQ(ack[0].data[0], 0xC5);
-  SimFrame info = one({0x85});
-  EXPECT_EQ(info.data[4], 4);
-  EXPECT_EQ(info.data[5], 17);
-  EXPECT_EQ(info.data[7], 1);
-
-  // The restart into firmware runs the new firmware with its module type.
-  ask({0x01, 255});
-  passMs(10);
-  EXPECT_TRUE(mod().firmwareRunning());
-  SimFrame identity = one({0x80});
-  EXPECT_EQ(identity.data[2], 0x21);
-  EXPECT_EQ(identity.data[4], 0x01);
 }
 
 TEST_F(BootBus, InvalidFirmwareKeepsTheModuleInItsBootloader) {

@@ -73,38 +73,6 @@ TEST_F(SimIo, BuilderRefusesGroupsThatDoNotFit) {
   EXPECT_FALSE(SimIo_Channel(mod(id), SimIoGroup::AnalogIn, 2, ch));
 }
 
-TEST_F(SimIo, AnalogInputsReportTheirSignalInEachEncoding) {
-  const struct {
-    uint16_t code;
-    bool aligned;
-    double level;
-    uint32_t bytes;
-  } cases[] = {
-      {0x0100, false, 2.5, Bits(2.5f)},        // float, volts
-      {0x0104, true, 5.0, 0x8000u},            // 12 bit, 2047.5 -> 2048, shifted by 4
-      {0x0104, false, 5.0, 0x0800u},           // the same, not aligned
-      {0x0105, true, -1.0, 0x8000u},           // -2048 << 4
-      {0x0207, false, 12.0, 0x8000u},          // 4..20 mA onto 0..65535
-      {0x0503, false, 21.34, 213u},            // i16 / 10 degrees
-      {0x0900, false, 300.0, 255u},            // u8 held at its range
-      {0x0904, false, -40.0, 0xD8u},           // i8
-      {0x0A01, false, 12.5, 1250u},            // u16 / 100 Hz
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.code);
-    SimModuleConfig cfg = SimModuleConfig::make(0, 3, 30);
-    SimChannelGroup g = Group(SimIoGroup::AnalogIn, c.code >> 8, {c.code}, 1, 0x6401);
-    g.aligned = c.aligned;
-    SimIo_AddChannels(cfg, g);
-    SimIoSignal s;
-    s.level = c.level;
-    cfg.io.ioSignals.push_back(s);
-    const int id = add(cfg);
-    EXPECT_EQ(readObject(3, 0x6401, 1), c.bytes);
-    net.removeModule(id);
-  }
-}
-
 TEST_F(SimIo, OffsetGainAndSwingMoveTheMeasurement) {
   SimModuleConfig cfg = SimModuleConfig::make(0, 3, 30);
   SimIo_AddChannels(cfg, Group(SimIoGroup::AnalogIn, 1, {0x0100, 0x010C}, 1, 0x6401));
@@ -179,64 +147,6 @@ TEST_F(SimIo, DigitalInputsRotateOutputsHoldAndTheProgramDrivesInOperational) {
   mod(id).setState(0x84);
   ask(4, {0x34, 0x62, 0x00, 0x02, 0x5A, 0, 0, 0});
   EXPECT_EQ(readObject(4, 0x6200, 2), 0x5Au);
-}
-
-TEST_F(SimIo, CalibrationCommandReadsWritesCalibratesAndClears) {
-  SimModuleConfig cfg = SimModuleConfig::make(0, 5, 30);
-  SimIo_AddChannels(cfg, Group(SimIoGroup::AnalogIn, 1, {0x0100, 0x0104}, 2, 0x6401));
-  SimIo_AddChannels(cfg, Group(SimIoGroup::AnalogOut, 3, {0x010C}, 1, 0x6411));
-  SimIoSignal s;
-  s.level = 4;
-  cfg.io.ioSignals.push_back(s);
-  const int id = add(cfg);
-
-  // Empty at first; the reply echoes bytes 1..3.
-  EXPECT_EQ(ask(5, {0xB6, 0x00, 0x01, 0x00}), std::vector<SimFrame>{SimFrame(kBase + 5, 0, {0x36, 0x00, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF})});
-  // Write X1 (acknowledged with the request's bytes), read it back.
-  const uint32_t x = Bits(1.5f);
-  auto ack = ask(5, {0x76, 0x00, 0x01, 0x00, uint8_t(x), uint8_t(x >> 8), uint8_t(x >> 16), uint8_t(x >> 24)});
-  ASSERT_EQ(ack.size(), 1u);
-  EXPECT_EQ(ack[0].data[0], 0xF6);
-  EXPECT_EQ(ack[0].len, 8);
-  EXPECT_EQ(SimIo_Points(mod(id), 0, 1, 0).values[0], x);
-
-  // Calibrate point 1 of configuration 0 against 4.5: X = the 4 V it measures.
-  const uint32_t ref = Bits(4.5f);
-  ask(5, {0x76, 0x00, 0x81, 0x00, uint8_t(ref), uint8_t(ref >> 8), uint8_t(ref >> 16), uint8_t(ref >> 24)});
-  SimCalibPoints p = SimIo_Points(mod(id), 0, 1, 0);
-  EXPECT_FLOAT_EQ(Float(p.values[0]), 4.0f);
-  EXPECT_FLOAT_EQ(Float(p.values[1]), 0.5f);
-  EXPECT_FLOAT_EQ(Float(readObject(5, 0x6401, 1)), 4.5f);
-  // Point 2 against 9 at a level of 8: the correction runs through both points.
-  s.level = 8;
-  SimIo_SetSignal(mod(id), s);
-  const uint32_t ref2 = Bits(9.0f);
-  ask(5, {0x76, 0x00, 0xA1, 0x00, uint8_t(ref2), uint8_t(ref2 >> 8), uint8_t(ref2 >> 16), uint8_t(ref2 >> 24)});
-  s.level = 6;
-  SimIo_SetSignal(mod(id), s);
-  EXPECT_FLOAT_EQ(Float(readObject(5, 0x6401, 1)), 6.75f);
-
-  // User set: one pair per channel whatever the range byte.
-  ask(5, {0x76, 0x00, 0x9F, 0x07, uint8_t(ref2), uint8_t(ref2 >> 8), uint8_t(ref2 >> 16), uint8_t(ref2 >> 24)});
-  EXPECT_EQ(SimIo_Points(mod(id), 0, 31, 0), SimIo_Points(mod(id), 0, 31, 9));
-  EXPECT_FLOAT_EQ(Float(readObject(5, 0x6401, 1)), 9.0f);
-  // Clear with a 4-byte request: the point's X and Y.
-  EXPECT_EQ(ask(5, {0x76, 0x00, 0xDF, 0x00}).at(0).len, 4);
-  EXPECT_EQ(SimIo_Points(mod(id), 0, 31, 0), SimCalibPoints{});
-  ask(5, {0x76, 0x00, 0xC1, 0x00});
-  EXPECT_EQ(SimIo_Points(mod(id), 0, 1, 0).values[0], 0xFFFFFFFFu);
-  EXPECT_NE(SimIo_Points(mod(id), 0, 1, 0).values[2], 0xFFFFFFFFu);
-
-  // Output channel 0 (0x80): calibrated against the value last written.
-  ask(5, {0x34, 0x64, 0x11, 0x01, 0x10, 0x27, 0, 0});  // 10000
-  ask(5, {0x76, 0x80, 0x81, 0x0C, uint8_t(ref), uint8_t(ref >> 8), uint8_t(ref >> 16), uint8_t(ref >> 24)});
-  EXPECT_FLOAT_EQ(Float(SimIo_Points(mod(id), 0x80, 1, 12).values[0]), 10000.0f);
-  EXPECT_NEAR(SimIo_OutputLevel(mod(id), 0), (10000 + 4.5 - 10000) / 65535.0 * 10, 1e-9);
-
-  // A channel the module does not have: empty answers, nothing stored.
-  EXPECT_EQ(ask(5, {0xB6, 0x07, 0x01, 0x00}).at(0).data[4], 0xFF);
-  ask(5, {0x76, 0x07, 0x01, 0x00, 1, 2, 3, 4});
-  EXPECT_EQ(SimIo_Points(mod(id), 7, 1, 0), SimCalibPoints{});
 }
 
 TEST_F(SimIo, TheBootloaderAnswersNoCalibrationRequest) {

@@ -74,26 +74,6 @@ TEST_F(Server, FramesGoToTheBusInTheirNibbleAndAnswersComeBackTagged) {
   EXPECT_EQ(sim.stats().unknownBusFrames, 1);
 }
 
-TEST_F(Server, ControlFramesForBusesAndBitRates) {
-  client.send({0x80, 0x00, 0x00, 0x01, 0x00});
-  Bytes count = client.readBytes(10, kWait);
-  ASSERT_EQ(count.size(), 10u);
-  EXPECT_EQ(Bytes(count.begin() + 4, count.end()), (Bytes{0x80, 0x00, 0x00, 0x01, 0x01, 0x03}));
-  client.send({0x80, 0x00, 0x00, 0x02, 0x20});
-  Bytes rate = client.readBytes(10, kWait);
-  ASSERT_EQ(rate.size(), 10u);
-  EXPECT_EQ(Bytes(rate.begin() + 4, rate.end()), (Bytes{0x80, 0x00, 0x00, 0x02, 0x21, 0x02}));
-  EXPECT_EQ(exchange(0x80000002, 1, {}).at(0).frame.data[0], 6);
-  // No bus 3: no answer. Keep-alive: counted, no answer.
-  client.sendFrame(0x80000002, 3, {});
-  client.sendFrame(0x80000000, 0, {});
-  EXPECT_TRUE(nothingBefore());
-  EXPECT_EQ(sim.stats().keepAlives, 1);
-  client.sendFrame(0x80000007, 0, {});
-  EXPECT_TRUE(nothingBefore());
-  EXPECT_EQ(sim.stats().unknownControl, 1);
-}
-
 TEST_F(Server, LoggerForwardingPassesAllTrafficOnlyWhileOn) {
   sim.addBusTraffic(1, SimFrame(0x181, 0, {0x11, 0x22}), 2);
   // Off: the PDO traffic stays on its bus; module answers still come.
@@ -109,30 +89,6 @@ TEST_F(Server, LoggerForwardingPassesAllTrafficOnlyWhileOn) {
   client.readFrames(100, 20);  // whatever was already under way
   EXPECT_TRUE(nothingBefore());
   EXPECT_EQ(sim.loggerForwarding(), 0);
-}
-
-TEST_F(Server, PlcRunStateFollowsStartAndStop) {
-  EXPECT_EQ(exchange(0x80000004, 0, {}).at(0).frame, SimFrame(0x80000004, 0, {1}));  // Stop
-  client.sendFrame(0x80000005, 0, {1});
-  EXPECT_EQ(exchange(0x80000004, 0, {}).at(0).frame.data[0], 0);  // Run
-  client.sendFrame(0x80000005, 0, {0});
-  EXPECT_EQ(exchange(0x80000004, 0, {}).at(0).frame.data[0], 1);
-  sim.setPlcRunState(2);  // Stop (Debug) starts into Run (Debug) and stops back
-  client.sendFrame(0x80000005, 0, {1});
-  EXPECT_EQ(exchange(0x80000004, 0, {}).at(0).frame.data[0], 3);
-  client.sendFrame(0x80000005, 0, {0});
-  EXPECT_EQ(exchange(0x80000004, 0, {}).at(0).frame.data[0], 2);
-  client.sendFrame(0x80000005, 0, {});  // no data byte: ignored
-  EXPECT_EQ(exchange(0x80000004, 0, {}).at(0).frame.data[0], 2);
-}
-
-TEST_F(Server, SilentMasterBridgesButAnswersNoControlFrame) {
-  sim.setSilentMaster(true);
-  client.sendFrame(0x80000001, 0, {});
-  client.sendFrame(0x80000004, 0, {});
-  auto f = exchange(kBase + 5, 0, {0x80});
-  ASSERT_EQ(f.size(), 1u);
-  EXPECT_EQ(f[0].frame.id, kBase + 5);
 }
 
 TEST_F(Server, PopulationControlFromTheTest) {
