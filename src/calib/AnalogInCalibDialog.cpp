@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 
 #include "calib/AnalogCalibRowsWidget.h"
-#include "calib/QtCalibDialogs.h"
 #include "calib/SamBaseCalibDialog.h"
 #include "core/ErrorReport.h"
 #include "core/Session.h"
@@ -35,10 +34,6 @@ struct AnalogInCalibSettings {
 
 QString QStr(const std::string& text) { return QString::fromStdString(text); }
 
-void SetText(QLineEdit* field, const std::string& text) {
-  if (field->text() != QStr(text)) field->setText(QStr(text));
-}
-
 constexpr const char* kGreen = "background-color: #20c020; color: white;";
 constexpr const char* kRed = "background-color: #d02020; color: white;";
 
@@ -46,10 +41,8 @@ constexpr const char* kRed = "background-color: #d02020; color: white;";
 
 AnalogInCalibDialog::AnalogInCalibDialog(AnalogTab* page, std::unique_ptr<AnalogInCalib> calib,
                                          QWidget* moduleDialog)
-    : QDialog(page), calib_(std::move(calib)), page_(page), moduleDialog_(moduleDialog) {
+    : AnalogCalibDialog(page, *calib), calib_(std::move(calib)), moduleDialog_(moduleDialog) {
   setObjectName("DIALOG_ANALOGINCALIB");
-  setAttribute(Qt::WA_DeleteOnClose);
-  setWindowModality(Qt::WindowModal);
   setWindowTitle(QStr(ModuleDialog_MakeTitle(calib_->module(), ",  Analog Input Factory Calibration")));
   build();
   calib_->onChanged = [this] { render(); };
@@ -62,9 +55,7 @@ AnalogInCalibDialog::AnalogInCalibDialog(AnalogTab* page, std::unique_ptr<Analog
 }
 
 AnalogInCalibDialog::~AnalogInCalibDialog() {
-  // Destroyed with its page (or the page is going): nothing to hand back.
-  page_.clear();
-  finish(false);
+  finishWithoutPage();
   calib_->onChanged = nullptr;
 }
 
@@ -75,12 +66,6 @@ QPushButton* AnalogInCalibDialog::button(const QString& text, const char* name,
   b->setAutoDefault(false);
   if (action) connect(b, &QPushButton::clicked, this, [this, action] { act([this, action] { (calib_.get()->*action)(); }); });
   return b;
-}
-
-void AnalogInCalibDialog::act(const std::function<void()>& action) {
-  NestedCalls::Scope call(calib_->calls());
-  action();
-  if (!finished_) render();
 }
 
 void AnalogInCalibDialog::build() {
@@ -231,17 +216,6 @@ void AnalogInCalibDialog::build() {
   connect(trace_, &QCheckBox::clicked, this, [this] { act([this] { calib_->toggleTrace(); }); });
 }
 
-void AnalogInCalibDialog::fillList(QComboBox* list, const std::vector<std::string>& entries, int selected) {
-  const QSignalBlocker block(list);
-  bool same = list->count() == int(entries.size());
-  for (int i = 0; same && i < list->count(); ++i) same = list->itemText(i) == QStr(entries[size_t(i)]);
-  if (!same) {
-    list->clear();
-    for (const std::string& e : entries) list->addItem(QStr(e));
-  }
-  list->setCurrentIndex(selected);
-}
-
 void AnalogInCalibDialog::render() {
   const AnalogInCalib::Controls c = calib_->controls();
   {
@@ -251,9 +225,9 @@ void AnalogInCalibDialog::render() {
   const std::vector<std::string> modes = calib_->displayChoices();
   fillList(valueModes_, modes, calib_->valueMode());
   fillList(calibModes_, modes, calib_->calibMode());
-  SetText(newValue_, calib_->newValue());
+  setText(newValue_, calib_->newValue());
   newValue_->setEnabled(c.newValueEditable);
-  SetText(ref_, calib_->refText());
+  setText(ref_, calib_->refText());
   for (QWidget* w : {static_cast<QWidget*>(refLabel_), static_cast<QWidget*>(ref_), static_cast<QWidget*>(refUnit_)})
     w->setEnabled(c.refEnabled);
   ref_->setReadOnly(!c.refEditable);
@@ -298,30 +272,10 @@ void AnalogInCalibDialog::openSettings() {
   render();
 }
 
-void AnalogInCalibDialog::finish(bool restore) {
-  if (finished_) return;
-  finished_ = true;
+void AnalogInCalibDialog::endCalibration(bool restore) {
   SamBaseCalib_Close();
   calib_->close(restore);
-  CalibDialog_HandBack(page_, calib_->channels());
   if (SingleInstance_Find<AnalogInCalibDialog>() == this) SingleInstance_Release<AnalogInCalibDialog>();
-  CalibDialog_GoWhenIdle(this, calib_->calls());
-}
-
-void AnalogInCalibDialog::accept() {
-  finish(true);
-  QDialog::accept();
-}
-
-void AnalogInCalibDialog::reject() {
-  finish(!closeBox_);
-  QDialog::reject();
-}
-
-void AnalogInCalibDialog::closeEvent(QCloseEvent* event) {
-  closeBox_ = true;
-  finish(false);
-  QDialog::closeEvent(event);
 }
 
 // ---- opening and closing -----------------------------------------------------------

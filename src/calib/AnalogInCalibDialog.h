@@ -6,11 +6,11 @@
 // main window. What it does is in AnalogInCalib; this is its face.
 #pragma once
 
-#include <QDialog>
 #include <QPointer>
 #include <functional>
 #include <memory>
 
+#include "calib/AnalogCalibDialog.h"
 #include "calib/AnalogInCalib.h"
 
 class AnalogCalibRowsWidget;
@@ -22,7 +22,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 
-class AnalogInCalibDialog : public QDialog {
+class AnalogInCalibDialog : public AnalogCalibDialog {
   Q_OBJECT
  public:
   // `page` is the Analog In page that opened it: its channel record gets the
@@ -32,28 +32,18 @@ class AnalogInCalibDialog : public QDialog {
 
   AnalogInCalib& calib() { return *calib_; }
   QWidget* moduleDialog() const { return moduleDialog_; }
-  // Shows everything as the calibration has it now.
-  void render();
+  void render() override;
 
  protected:
-  // OK and Cancel give the channels their configurations back; the close box does not.
-  void accept() override;
-  void reject() override;
-  void closeEvent(QCloseEvent* event) override;
+  void endCalibration(bool restore) override;
 
  private:
   void build();
   QPushButton* button(const QString& text, const char* name, void (AnalogInCalib::*action)());
-  void act(const std::function<void()>& action);
-  void fillList(QComboBox* list, const std::vector<std::string>& entries, int selected);
   void openSettings();
-  void finish(bool restore);
 
   std::unique_ptr<AnalogInCalib> calib_;
-  QPointer<AnalogTab> page_;
   QPointer<QWidget> moduleDialog_;
-  bool finished_ = false;
-  bool closeBox_ = false;
 
   AnalogCalibRowsWidget* rows_ = nullptr;
   QComboBox* configList_ = nullptr;

@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 
 #include "calib/AnalogCalibRowsWidget.h"
-#include "calib/QtCalibDialogs.h"
 #include "core/ErrorReport.h"
 #include "io/AnalogTab.h"
 #include "module/ModuleTabs.h"
@@ -25,28 +24,11 @@ namespace {
 
 QString QStr(const std::string& text) { return QString::fromStdString(text); }
 
-void SetText(QLineEdit* field, const std::string& text) {
-  if (field->text() != QStr(text)) field->setText(QStr(text));
-}
-
-void FillList(QComboBox* list, const std::vector<std::string>& entries, int selected) {
-  const QSignalBlocker block(list);
-  bool same = list->count() == int(entries.size());
-  for (int i = 0; same && i < list->count(); ++i) same = list->itemText(i) == QStr(entries[size_t(i)]);
-  if (!same) {
-    list->clear();
-    for (const std::string& e : entries) list->addItem(QStr(e));
-  }
-  list->setCurrentIndex(selected);
-}
-
 }  // namespace
 
 AnalogOutCalibDialog::AnalogOutCalibDialog(AnalogTab* page, std::unique_ptr<AnalogOutCalib> calib)
-    : QDialog(page), calib_(std::move(calib)), page_(page) {
+    : AnalogCalibDialog(page, *calib), calib_(std::move(calib)) {
   setObjectName("DIALOG_ANALOGOUTCALIB");
-  setAttribute(Qt::WA_DeleteOnClose);
-  setWindowModality(Qt::WindowModal);
   setWindowTitle(QStr(ModuleDialog_MakeTitle(calib_->module(), ",  Analog Output Factory Calibration")));
 
   configList_ = new QComboBox(this);
@@ -143,9 +125,7 @@ AnalogOutCalibDialog::AnalogOutCalibDialog(AnalogTab* page, std::unique_ptr<Anal
 }
 
 AnalogOutCalibDialog::~AnalogOutCalibDialog() {
-  // Destroyed with its page (or the page is going): nothing to hand back.
-  page_.clear();
-  finish(false);
+  finishWithoutPage();
   calib_->onChanged = nullptr;
 }
 
@@ -158,12 +138,6 @@ QPushButton* AnalogOutCalibDialog::button(const QString& text, const char* name,
   return b;
 }
 
-void AnalogOutCalibDialog::act(const std::function<void()>& action) {
-  NestedCalls::Scope call(calib_->calls());
-  action();
-  if (!finished_) render();
-}
-
 void AnalogOutCalibDialog::render() {
   const AnalogOutCalib::Controls c = calib_->controls();
   {
@@ -171,11 +145,11 @@ void AnalogOutCalibDialog::render() {
     configList_->setCurrentIndex(calib_->selectedEntry());
   }
   const std::vector<std::string> modes = calib_->displayChoices();
-  FillList(valueModes_, modes, calib_->valueMode());
-  FillList(calibModes_, modes, calib_->calibMode());
-  SetText(newValue_, calib_->newValue());
+  fillList(valueModes_, modes, calib_->valueMode());
+  fillList(calibModes_, modes, calib_->calibMode());
+  setText(newValue_, calib_->newValue());
   newValue_->setEnabled(c.newValueEnabled);
-  SetText(output_, calib_->outputValue());
+  setText(output_, calib_->outputValue());
   output_->setEnabled(c.setOutputEnabled);
   setOutput_->setEnabled(c.setOutputEnabled);
   autoUpdate_->setChecked(c.autoUpdate);
@@ -184,29 +158,9 @@ void AnalogOutCalibDialog::render() {
       *calib_, [this](int, int) { return calib_->selectedEntry() != 0; }, [](int) { return false; });
 }
 
-void AnalogOutCalibDialog::finish(bool restore) {
-  if (finished_) return;
-  finished_ = true;
+void AnalogOutCalibDialog::endCalibration(bool restore) {
   calib_->close(restore);
-  CalibDialog_HandBack(page_, calib_->channels());
   if (SingleInstance_Find<AnalogOutCalibDialog>() == this) SingleInstance_Release<AnalogOutCalibDialog>();
-  CalibDialog_GoWhenIdle(this, calib_->calls());
-}
-
-void AnalogOutCalibDialog::accept() {
-  finish(true);
-  QDialog::accept();
-}
-
-void AnalogOutCalibDialog::reject() {
-  finish(!closeBox_);
-  QDialog::reject();
-}
-
-void AnalogOutCalibDialog::closeEvent(QCloseEvent* event) {
-  closeBox_ = true;
-  finish(false);
-  QDialog::closeEvent(event);
 }
 
 QDialog* AnalogOutCalib_Open(AnalogTab* page) {

@@ -6,11 +6,10 @@
 // is in AnalogOutCalib.
 #pragma once
 
-#include <QDialog>
-#include <QPointer>
 #include <functional>
 #include <memory>
 
+#include "calib/AnalogCalibDialog.h"
 #include "calib/AnalogOutCalib.h"
 
 class AnalogCalibRowsWidget;
@@ -20,7 +19,7 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-class AnalogOutCalibDialog : public QDialog {
+class AnalogOutCalibDialog : public AnalogCalibDialog {
   Q_OBJECT
  public:
   // `page` is the Analog Out page that opened it: its channel record gets
@@ -29,22 +28,15 @@ class AnalogOutCalibDialog : public QDialog {
   ~AnalogOutCalibDialog() override;
 
   AnalogOutCalib& calib() { return *calib_; }
-  void render();
+  void render() override;
 
  protected:
-  void accept() override;
-  void reject() override;
-  void closeEvent(QCloseEvent* event) override;
+  void endCalibration(bool restore) override;
 
  private:
   QPushButton* button(const QString& text, const char* name, const std::function<void()>& action);
-  void act(const std::function<void()>& action);
-  void finish(bool restore);
 
   std::unique_ptr<AnalogOutCalib> calib_;
-  QPointer<AnalogTab> page_;
-  bool finished_ = false;
-  bool closeBox_ = false;
   AnalogCalibRowsWidget* rows_ = nullptr;
   QComboBox* configList_ = nullptr;
   QComboBox* valueModes_ = nullptr;

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "calib/QtCalibDialogs.h"
+#include "calib/AnalogCalibDialog.h"
 #include "core/ErrorReport.h"
 #include "core/TextFormat.h"
 #include "ui/QtSingleInstance.h"
