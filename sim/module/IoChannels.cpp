@@ -239,8 +239,7 @@ void RefreshValueObject(SimModule& m, uint16_t index, uint8_t subindex) {
 
 // The value a calibration takes as the channel's present raw value: what an
 // input measures (after the factory correction when the user set is
-// calibrated), or the value an output was last given (before the user
-// correction when the factory set is calibrated).
+// calibrated), or what an output drives for the value it was last given.
 bool PresentRawValue(const SimModule& m, uint8_t channelByte, uint8_t type, double& raw) {
   const bool output = channelByte & SIM_CALIB_OUTPUT;
   const int channel = channelByte & 0x7F;
@@ -248,9 +247,13 @@ bool PresentRawValue(const SimModule& m, uint8_t channelByte, uint8_t type, doub
   SimChannelInfo ch;
   if (!SimIo_Channel(m, group, channel, ch)) return false;
   if (output) {
-    // The user set takes the value given; the factory set what the user set passes on.
-    raw = SimIo_OutputValue(m, channel);
-    if (type != SIM_CALIB_USER_TYPE) raw = SimIo_Uncorrected(SimIo_Points(m, channelByte, SIM_CALIB_USER_TYPE, 0), raw);
+    // What the stage drives now: the user set what it passes to the factory
+    // stage, the factory set what goes to the converter. A point then pairs
+    // a drive value with what the output put out, whatever points are in force.
+    raw = SimIo_Uncorrected(SimIo_Points(m, channelByte, SIM_CALIB_USER_TYPE, 0), SimIo_OutputValue(m, channel));
+    const uint8_t factoryType = uint8_t((ch.code >> 8) & 0x1F);
+    if (type != SIM_CALIB_USER_TYPE)
+      raw = SimIo_Uncorrected(SimIo_Points(m, channelByte, factoryType, uint8_t(ch.code & 0xFF)), raw);
     return true;
   }
   raw = SimIo_MeasuredInput(m, channel, NowUs(m));

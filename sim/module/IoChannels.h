@@ -14,8 +14,8 @@
 // - digital outputs hold what was written, unless the module's own program
 //   drives them (signal with `program`) while the module is Operational;
 // - analog outputs hold what was written and put out its level through
-//   their points: a point says what the output put out (X + Y) when it was
-//   given X, so the output drives the inverse of that correction and puts
+//   their points: a point says what the output put out (X + Y) when it
+//   drove X, so the output drives the inverse of that correction and puts
 //   out what it is given;
 // - the calibration point command (0x36) reads, writes, calibrates against
 //   the present raw value and clears the points of every configuration and

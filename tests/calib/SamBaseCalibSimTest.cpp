@@ -24,6 +24,7 @@ TEST_F(SamBaseCalibSim, TheDemoModulesConvertersAreCalibratedThroughTheAdapter) 
   });
   PcanSim adapter(sim, 0);
   ASSERT_TRUE(adapter.open()) << GetInterfaceError();
+  sim.clearTraffic();
   ModuleRec rec = record(id);
   rec.infoValid = 1;
   rec.info6 = 6;
