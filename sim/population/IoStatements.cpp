@@ -203,8 +203,8 @@ bool Signal(const std::vector<std::string>& w, SimModuleConfig& module, std::str
       return Fail(error, "unknown signal key '" + key + "'");
     }
   }
-  if ((!s.from.empty() || s.noise != 0) && s.group != SimIoGroup::AnalogIn)
-    return Fail(error, "from= and noise= are for analog inputs only");
+  if (!s.from.empty() && s.group != SimIoGroup::AnalogIn) return Fail(error, "from= wires analog inputs only");
+  if (s.noise != 0 && s.group != SimIoGroup::AnalogIn) return Fail(error, "noise= is for analog inputs only");
   for (SimIoSignal& existing : module.io.ioSignals) {
     if (existing.group == s.group && existing.channel == s.channel) return Fail(error, "signal given twice");
   }

@@ -296,7 +296,7 @@ TEST(SimIoPopulation, BadStatementsNameTheirLine) {
       {"module node=3 type=30\nsignal ai 0\nsignal ai 0\n", "line 3: signal given twice"},
       {"module node=3 type=30\ncalib 0 1.4 1 2 3\n", "line 2: expected: calib"},
       {"module node=3 type=30\ncalib 0 1.0 1 x 3 4\n", "line 2: bad point value"},
-      {"module node=3 type=30\nsignal ao 0 noise=0.1\n", "line 2: from= and noise= are for analog inputs only"},
+      {"module node=3 type=30\nsignal ao 0 noise=0.1\n", "line 2: noise= is for analog inputs only"},
       {"module node=3 type=30\nsamadc 0 inputs=1\n", "line 2: samadc needs a SAMC21 module"},
       {"module node=3 type=30 cpu=6\nsamadc 0 inputs=1\nsamadc 1 inputs=3\n", "line 3: an input belongs"},
       {"module node=3 type=30 cpu=6\nsamadc 0 pairs=1/2/3\n", "line 2: pairs must"},
