@@ -20,6 +20,7 @@
 #include <cstring>
 
 #include "core/SimNetwork.h"
+#include "instruments/SimReferenceSource.h"
 #include "master/BusMaster.h"
 #include "master/ClientOutput.h"
 #include "master/WireFormat.h"
@@ -330,6 +331,18 @@ bool SimServer::pressButton(SimModuleId id) {
 void SimServer::connectAnalogSource(const std::string& name, std::shared_ptr<const SimAnalogSource> source) {
   std::lock_guard lock(d_->m);
   d_->network.setAnalogSource(name, std::move(source));
+}
+
+int SimServer::referenceSourceOutput() const {
+  std::lock_guard lock(d_->m);
+  const SimReferenceSource* source = d_->network.referenceSource();
+  return source ? int(source->output()) : -1;
+}
+
+int SimServer::referenceSourceRequests() const {
+  std::lock_guard lock(d_->m);
+  const SimReferenceSource* source = d_->network.referenceSource();
+  return source ? source->requests() : 0;
 }
 
 bool SimServer::withModule(SimModuleId id, const std::function<void(SimModule&)>& fn) {

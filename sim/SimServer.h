@@ -111,6 +111,11 @@ class SimServer {
   // Wires an outside source (a simulated calibrator's output) to every analog
   // input whose signal names it with `from=`; nullptr disconnects it.
   void connectAnalogSource(const std::string& name, std::shared_ptr<const SimAnalogSource> source);
+  // The population's reference source of the base calibration: its output
+  // (SimReferenceSource::Output) and the SDO requests it heard; output -1
+  // when the population has none.
+  int referenceSourceOutput() const;
+  int referenceSourceRequests() const;
   // Runs fn on the module under the server lock (inspect or change anything).
   // fn must not call back into the SimServer.
   bool withModule(SimModuleId id, const std::function<void(SimModule&)>& fn);

@@ -27,7 +27,7 @@ void PrintHelp() {
       "\n"
       "Simulates a bus master with up to eight CAN buses and the modules on them,\n"
       "served over TCP. Without a population file the built-in demo population is\n"
-      "served (two buses, fifteen modules).\n"
+      "served (two buses, nineteen modules and a reference source).\n"
       "\n"
       "Options:\n"
       "  -a, --address ADDR   IPv4 address to listen on (default 127.0.0.1)\n"
@@ -80,6 +80,9 @@ void PrintPopulation(const SimPopulation& p) {
       std::printf("  node %3d  type %3u  hw %d  state 0x%02X  %s\n", m.node, unsigned(m.type), m.hwVersion, m.state,
                   m.label.c_str());
     }
+    if (p.refSource.present && p.refSource.bus == int(bus))
+      std::printf("  node %3d  reference source of the base calibration (low %g, high %g)\n", p.refSource.node,
+                  p.refSource.low, p.refSource.high);
   }
 }
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "core/FrameTiming.h"
+#include "instruments/SimReferenceSource.h"
 #include "module/AnalogSource.h"
+#include "module/IoChannels.h"
 #include "module/SimModule.h"
 #include "population/Population.h"
 #include "protocol/WireConstants.h"
@@ -29,6 +31,8 @@ void SimNetwork::setPopulation(const SimPopulation& population) {
   for (size_t i = 0; i < count && i < population.busBitRates.size(); ++i)
     buses_[i].bitRateCode = population.busBitRates[i];
   baseId_ = population.baseId;
+  refSource_.reset();
+  if (population.refSource.present) refSource_ = std::make_unique<SimReferenceSource>(population.refSource);
   for (const SimModuleConfig& config : population.modules) addModule(config);
 }
 
@@ -59,7 +63,15 @@ void SimNetwork::setAnalogSource(const std::string& name, std::shared_ptr<const 
 
 const SimAnalogSource* SimNetwork::analogSource(const std::string& name) const {
   auto it = analogSources_.find(name);
-  return it == analogSources_.end() ? nullptr : it->second.get();
+  if (it != analogSources_.end()) return it->second.get();
+  return name == "refsource" ? refSource_.get() : nullptr;
+}
+
+bool SimNetwork::analogOutputLevel(int bus, int node, int channel, double& level) const {
+  const SimModule* m = module(findModule(bus, node));
+  if (!m || channel < 0 || channel >= SimIo_ChannelCount(*m, SimIoGroup::AnalogOut)) return false;
+  level = SimIo_OutputLevel(*m, channel);
+  return true;
 }
 
 bool SimNetwork::removeModule(int id) { return modules_.erase(id) > 0; }
@@ -186,7 +198,8 @@ void SimNetwork::service(int bus, int64_t atUs) {
 }
 
 // A frame has been sent: every module on the bus hears it (except from other
-// modules: modules only talk to masters), and so does the listener.
+// modules: modules only talk to masters), and so do the reference source and
+// the listener.
 void SimNetwork::complete(int bus, const SimFrame& frame, FrameOrigin origin, int64_t atUs) {
   currentUs_ = std::max(currentUs_, atUs);
   if (origin != FrameOrigin::Module) {
@@ -195,6 +208,9 @@ void SimNetwork::complete(int bus, const SimFrame& frame, FrameOrigin origin, in
       SimModule* m = module(id);
       if (m && m->bus() == bus) m->receive(frame);
     }
+    SimFrame answer;
+    if (refSource_ && refSource_->config().bus == bus && refSource_->receive(frame, answer))
+      enqueue(bus, answer, atUs, FrameOrigin::Other);
   }
   if (listener_) listener_(bus, frame, atUs, origin);
 }

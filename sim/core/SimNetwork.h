@@ -23,6 +23,7 @@
 #include "module/SimModuleConfig.h"
 
 class SimModule;
+class SimReferenceSource;
 struct SimPopulation;
 
 // Something on a bus that sends frames by itself (background traffic).
@@ -78,6 +79,9 @@ class SimNetwork : public ModuleHost {
   // Connects an outside source under a name (nullptr disconnects it); it
   // stays connected across population changes.
   void setAnalogSource(const std::string& name, std::shared_ptr<const SimAnalogSource> source);
+  // The population's reference source of the base calibration (a node on
+  // one bus, analog source "refsource"), or none.
+  const SimReferenceSource* referenceSource() const { return refSource_.get(); }
 
   // Hears every frame completed on any bus, the host's own included (origin Host).
   void setListener(Listener listener) { listener_ = std::move(listener); }
@@ -100,6 +104,7 @@ class SimNetwork : public ModuleHost {
   void transmit(SimModule& from, const SimFrame& frame, int64_t delayUs) override;
   void startTimer(SimModule& module, int64_t delayUs, std::function<void(SimModule&)> fn) override;
   const SimAnalogSource* analogSource(const std::string& name) const override;
+  bool analogOutputLevel(int bus, int node, int channel, double& level) const override;
 
  private:
   struct Pending {
@@ -126,6 +131,7 @@ class SimNetwork : public ModuleHost {
   std::vector<Bus> buses_;
   std::map<int, std::unique_ptr<SimModule>> modules_;
   std::map<std::string, std::shared_ptr<const SimAnalogSource>> analogSources_;
+  std::unique_ptr<SimReferenceSource> refSource_;
   EventQueue events_;
   Listener listener_;
   uint32_t baseId_ = 1664;

@@ -4,6 +4,7 @@
 
 #include "calib/InstrumentWire.h"
 #include "instruments/InstrumentText.h"
+#include "instruments/SimThermometer.h"
 
 namespace {
 
@@ -77,10 +78,19 @@ SimCalibratorTemperature SimCalibrator::temperature() const {
   return temperature_;
 }
 
+void SimCalibrator::setThermometer(std::shared_ptr<const SimThermometer> thermometer) {
+  std::lock_guard<std::mutex> lock(m_);
+  thermometer_ = std::move(thermometer);
+}
+
 bool SimCalibrator::level(double& value) const {
   std::lock_guard<std::mutex> lock(m_);
   if (!output_.on) return false;
   value = output_.value;
+  if (StartsWith(output_.function, "TEMP:TC") && temperature_.externalReference && thermometer_) {
+    if (const std::optional<double> terminals = thermometer_->temperature(1))
+      value += *terminals - temperature_.referenceValue;
+  }
   return true;
 }
 

@@ -24,15 +24,23 @@
 // Errors: "ERROR: unknown command", "ERROR: unknown output", "ERROR: bad value".
 //
 // The calibrator is an analog source: wired to module inputs (population
-// keyword from=), they measure its output value while it is on.
+// keyword from=), they measure its output value while it is on. A
+// thermocouple output with an external reference junction is made for the
+// reference temperature it was given, while the inputs' terminals are at the
+// temperature the thermometer's probe 1 shows (when a thermometer is
+// connected): an input then measures value - reference + terminal
+// temperature, so a wrong reference shows as an error of the same size.
 #pragma once
 
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "instruments/SimSerialDevice.h"
 #include "module/AnalogSource.h"
+
+class SimThermometer;
 
 enum class SimCalibratorModel { ProcessCalibrator, CalibratorBox };
 
@@ -67,6 +75,9 @@ class SimCalibrator : public SimAnalogSource {
   SimCalibratorOutput output() const;
   SimCalibratorTemperature temperature() const;
 
+  // The thermometer whose probe 1 measures the temperature at the inputs' terminals.
+  void setThermometer(std::shared_ptr<const SimThermometer> thermometer);
+
   bool level(double& value) const override;
 
  private:
@@ -80,6 +91,7 @@ class SimCalibrator : public SimAnalogSource {
   bool selected_ = false;
   SimCalibratorOutput output_;
   SimCalibratorTemperature temperature_;
+  std::shared_ptr<const SimThermometer> thermometer_;
   SimSerialDevice device_;  // last: its thread stops before the state above goes
 };
 

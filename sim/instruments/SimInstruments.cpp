@@ -158,9 +158,11 @@ bool SimInstruments::start(SimServer& server) {
     server.connectAnalogSource("vornbox", vornbox_);
   }
   if (wantTesto_) {
-    testo_ = std::make_unique<SimThermometer>();
+    testo_ = std::make_shared<SimThermometer>();
     for (int probe = 1; probe <= 2; ++probe) testo_->setTemperature(probe, probes_[probe - 1]);
     if (!started("testo", "thermometer", testo_->device(), 2)) return false;
+    // Its probe 1 sits at the module terminals the process calibrator drives.
+    if (metrahit_) metrahit_->setThermometer(testo_);
   }
   std::fflush(stdout);
   return true;

@@ -46,5 +46,5 @@ class SimInstruments {
   SimInstrumentFaults faults_[3];  // metrahit, vornbox, testo
   std::vector<std::string> links_;
   std::shared_ptr<SimCalibrator> metrahit_, vornbox_;
-  std::unique_ptr<SimThermometer> testo_;
+  std::shared_ptr<SimThermometer> testo_;
 };

@@ -1,10 +1,14 @@
 #include "module/IoChannels.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "module/AnalogSource.h"
 #include "module/IoBuilder.h"
+#include "module/SamAdc.h"
 #include "module/SimChanCodes.h"
 #include "module/SimModule.h"
 #include "protocol/WireConstants.h"
@@ -63,23 +67,84 @@ SimIoSignal LevelFromObject(const SimModule& m, int channel, const SimChannelInf
   return s;
 }
 
-// While a wired source drives the terminals, its value replaces the level
+// One value of an input's noise in -1..1: fixed for each 10 ms slot of
+// simulated time, from a sequence seeded by the module's bus, node and the
+// channel (splitmix64), so that a run repeats itself.
+double NoiseAt(const SimModule& m, int channel, int64_t nowUs) {
+  uint64_t z = (uint64_t(m.config().bus) << 40) ^ (uint64_t(m.config().node) << 32) ^
+               (uint64_t(uint32_t(channel)) << 24) ^ uint64_t(nowUs / 10000) * 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  z ^= z >> 31;
+  return double(z >> 11) / double(1ull << 52) - 1.0;
+}
+
+// "ao:<bus>:<node>:<channel>": the level of another module's analog output.
+bool OutputSourceLevel(const SimModule& m, const std::string& name, double& level) {
+  int bus = 0, node = 0, channel = 0;
+  char tail = 0;
+  if (std::sscanf(name.c_str(), "ao:%d:%d:%d%c", &bus, &node, &channel, &tail) != 3) return false;
+  return m.host()->analogOutputLevel(bus, node, channel, level);
+}
+
+// The sources named in `from` (separated by commas) in order: the first
+// that drives the terminals gives their level; otherwise the first that is
+// connected but drives nothing leaves them open.
+bool WiredLevel(const SimModule& m, const std::string& from, double& level) {
+  if (from.empty() || !m.host()) return false;
+  bool open = false;
+  double openValue = 0;
+  size_t start = 0;
+  while (start <= from.size()) {
+    const size_t comma = from.find(',', start);
+    const std::string name = from.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    start = comma == std::string::npos ? from.size() + 1 : comma + 1;
+    if (name.rfind("ao:", 0) == 0) {
+      if (OutputSourceLevel(m, name, level)) return true;
+      continue;
+    }
+    const SimAnalogSource* source = m.host()->analogSource(name);
+    if (!source) continue;
+    if (source->level(level)) return true;
+    double v = 0;
+    if (!open && source->openLevel(v)) {
+      open = true;
+      openValue = v;
+    }
+  }
+  if (open) level = openValue;
+  return open;
+}
+
+// While a wired source drives the terminals, its level replaces the level
 // and the swing of the input's own signal.
 SimIoSignal WithWiredSource(const SimModule& m, SimIoSignal s) {
-  const SimAnalogSource* source = !s.from.empty() && m.host() ? m.host()->analogSource(s.from) : nullptr;
   double level = 0;
-  if (source && source->level(level)) {
+  if (WiredLevel(m, s.from, level)) {
     s.level = level;
     s.swing = 0;
   }
   return s;
 }
 
-double Measure(const SimIoSignal& s, const SimCodeInfo& info, int64_t nowUs) {
+double Terminal(const SimModule& m, int channel, const SimIoSignal& own, const SimCodeInfo& info, int64_t nowUs) {
+  const SimIoSignal s = WithWiredSource(m, own);
   double physical = s.level;
   if (s.swing != 0 && s.periodMs > 0) {
     const double phase = double(nowUs % (int64_t(s.periodMs) * 1000)) / (double(s.periodMs) * 1000);
     physical += s.swing * std::sin(2 * kPi * phase);
+  }
+  if (s.noise != 0) physical += s.noise * (info.physMax - info.physMin) * NoiseAt(m, channel, nowUs);
+  return physical;
+}
+
+// What the input measures: the level at its terminals (through the
+// converter of a SAMC21 module), with its offset and gain error.
+double Measure(const SimModule& m, int channel, const SimIoSignal& s, const SimCodeInfo& info, int64_t nowUs) {
+  double physical = Terminal(m, channel, s, info, nowUs);
+  if (const SimSamAdc* adc = SimSam_AdcOf(m, channel)) {
+    const int digits = SimSam_Convert(*adc, physical, info.physMin, info.physMax);
+    physical = info.physMin + (info.physMax - info.physMin) * digits / SIM_SAM_FULL_SCALE;
   }
   const double value = SimChanCode_ToValue(info, physical);
   const double span = SimChanCode_ToValue(info, info.physMax) - SimChanCode_ToValue(info, info.physMin);
@@ -174,14 +239,24 @@ void RefreshValueObject(SimModule& m, uint16_t index, uint8_t subindex) {
 
 // The value a calibration takes as the channel's present raw value: what an
 // input measures (after the factory correction when the user set is
-// calibrated), or the value an output was last given.
+// calibrated), or what an output drives for the value it was last given.
 bool PresentRawValue(const SimModule& m, uint8_t channelByte, uint8_t type, double& raw) {
   const bool output = channelByte & SIM_CALIB_OUTPUT;
   const int channel = channelByte & 0x7F;
   const SimIoGroup group = output ? SimIoGroup::AnalogOut : SimIoGroup::AnalogIn;
   SimChannelInfo ch;
   if (!SimIo_Channel(m, group, channel, ch)) return false;
-  raw = output ? SimIo_OutputValue(m, channel) : SimIo_MeasuredInput(m, channel, NowUs(m));
+  if (output) {
+    // What the stage drives now: the user set what it passes to the factory
+    // stage, the factory set what goes to the converter. A point then pairs
+    // a drive value with what the output put out, whatever points are in force.
+    raw = SimIo_Uncorrected(SimIo_Points(m, channelByte, SIM_CALIB_USER_TYPE, 0), SimIo_OutputValue(m, channel));
+    const uint8_t factoryType = uint8_t((ch.code >> 8) & 0x1F);
+    if (type != SIM_CALIB_USER_TYPE)
+      raw = SimIo_Uncorrected(SimIo_Points(m, channelByte, factoryType, uint8_t(ch.code & 0xFF)), raw);
+    return true;
+  }
+  raw = SimIo_MeasuredInput(m, channel, NowUs(m));
   if (type == SIM_CALIB_USER_TYPE) {
     const uint8_t factoryType = uint8_t((ch.code >> 8) & 0x1F);
     raw += SimIo_Correction(SimIo_Points(m, channelByte, factoryType, uint8_t(ch.code & 0xFF)), raw);
@@ -278,7 +353,16 @@ double SimIo_MeasuredInput(const SimModule& m, int channel, int64_t nowUs) {
   SimCodeInfo info;
   if (!SimIo_Channel(m, SimIoGroup::AnalogIn, channel, ch) || !CodeInfoOf(ch, info)) return 0;
   const SimIoSignal* s = SignalOf(m, SimIoGroup::AnalogIn, channel);
-  return Measure(WithWiredSource(m, s ? *s : LevelFromObject(m, channel, ch, info)), info, nowUs);
+  return Measure(m, channel, s ? *s : LevelFromObject(m, channel, ch, info), info, nowUs);
+}
+
+bool SimIo_TerminalLevel(const SimModule& m, int channel, int64_t nowUs, double& physical) {
+  SimChannelInfo ch;
+  SimCodeInfo info;
+  if (!SimIo_Channel(m, SimIoGroup::AnalogIn, channel, ch) || !CodeInfoOf(ch, info)) return false;
+  const SimIoSignal* s = SignalOf(m, SimIoGroup::AnalogIn, channel);
+  physical = Terminal(m, channel, s ? *s : LevelFromObject(m, channel, ch, info), info, nowUs);
+  return true;
 }
 
 double SimIo_ReportedInput(const SimModule& m, int channel, int64_t nowUs) {
@@ -309,8 +393,11 @@ double SimIo_OutputLevel(const SimModule& m, int channel) {
   SimChannelInfo ch;
   SimCodeInfo info;
   if (!SimIo_Channel(m, SimIoGroup::AnalogOut, channel, ch) || !CodeInfoOf(ch, info)) return 0;
-  const double value = Corrected(m, uint8_t(channel | SIM_CALIB_OUTPUT), ch, SimIo_OutputValue(m, channel));
-  const double physical = SimChanCode_ToPhysical(info, value);
+  const uint8_t channelByte = uint8_t(channel | SIM_CALIB_OUTPUT);
+  const uint8_t type = uint8_t((ch.code >> 8) & 0x1F);
+  double value = SimIo_Uncorrected(SimIo_Points(m, channelByte, SIM_CALIB_USER_TYPE, 0), SimIo_OutputValue(m, channel));
+  value = SimIo_Uncorrected(SimIo_Points(m, channelByte, type, uint8_t(ch.code & 0xFF)), value);
+  const double physical = std::clamp(SimChanCode_ToPhysical(info, value), info.physMin, info.physMax);
   const SimIoSignal* s = SignalOf(m, SimIoGroup::AnalogOut, channel);
   if (!s) return physical;
   return physical * (1 + s->gain) + s->offset * (info.physMax - info.physMin);
@@ -351,6 +438,24 @@ double SimIo_Correction(const SimCalibPoints& p, double v) {
   return std::isfinite(c) ? c : 0;
 }
 
+double SimIo_Uncorrected(const SimCalibPoints& p, double w) {
+  const bool has1 = p.values[0] != kEmpty && p.values[1] != kEmpty;
+  const bool has2 = p.values[2] != kEmpty && p.values[3] != kEmpty;
+  const double x1 = AsFloat(p.values[0]), y1 = AsFloat(p.values[1]);
+  const double x2 = AsFloat(p.values[2]), y2 = AsFloat(p.values[3]);
+  double d = w;
+  if (has1 && has2 && x1 != x2) {
+    // correction(d) = a + b d, so d + correction(d) = w gives d = (w - a) / (1 + b).
+    const double b = (y2 - y1) / (x2 - x1), a = y1 - b * x1;
+    if (1 + b != 0) d = (w - a) / (1 + b);
+  } else if (has1) {
+    d = w - y1;
+  } else if (has2) {
+    d = w - y2;
+  }
+  return std::isfinite(d) ? d : w;
+}
+
 // ---- installation ------------------------------------------------------------------------------
 
 void InstallIoCommands(SimModule& module) {
@@ -362,4 +467,5 @@ void InstallIoCommands(SimModule& module) {
     if (objects) objects(m, rq);
   });
   module.setHandler(VORN_CODE_CALIB_DATA, CalibCommand);
+  if (module.config().cpu == VORN_CPU_SAMC21) InstallSamAdcCommands(module);
 }

@@ -3,15 +3,20 @@
 //
 // - analog inputs report what their signal makes them measure, in the
 //   encoding of the channel's active configuration (float, 16 or 8 bit,
-//   aligned or not), with the signal's offset and gain error, corrected by
-//   the channel's factory points of that configuration and then its user
+//   aligned or not), with the signal's noise, offset and gain error (and,
+//   on a SAMC21 module, through its converter: module/SamAdc.h), corrected
+//   by the channel's factory points of that configuration and then its user
 //   points; a channel without a signal keeps measuring the value its object
 //   held at power-up, and a value put into the object from outside becomes
-//   its new level;
+//   its new level; wired sources (a calibrator, the reference source,
+//   another module's analog output) drive the terminals while they are on;
 // - digital inputs with a signal rotate their bit pattern over time;
 // - digital outputs hold what was written, unless the module's own program
 //   drives them (signal with `program`) while the module is Operational;
-// - analog outputs hold what was written;
+// - analog outputs hold what was written and put out its level through
+//   their points: a point says what the output put out (X + Y) when it
+//   drove X, so the output drives the inverse of that correction and puts
+//   out what it is given;
 // - the calibration point command (0x36) reads, writes, calibrates against
 //   the present raw value and clears the points of every configuration and
 //   of the user set.
@@ -41,6 +46,10 @@ bool SimIo_Channel(const SimModule& module, SimIoGroup group, int channel, SimCh
 // Adds or replaces the signal of (group, channel).
 void SimIo_SetSignal(SimModule& module, const SimIoSignal& signal);
 
+// Analog input: the physical level at its terminals at nowUs (wired source
+// or own signal, noise included); false when the channel or its
+// configuration is unknown.
+bool SimIo_TerminalLevel(const SimModule& module, int channel, int64_t nowUs, double& physical);
 // Analog input: the value it measures at nowUs, in the unit it reports
 // (before the calibration corrections), and the corrected value it reports.
 double SimIo_MeasuredInput(const SimModule& module, int channel, int64_t nowUs);
@@ -48,8 +57,8 @@ double SimIo_ReportedInput(const SimModule& module, int channel, int64_t nowUs);
 // Digital input: the bits it shows at nowUs.
 uint32_t SimIo_DigitalInput(const SimModule& module, int channel, int64_t nowUs);
 // Analog output: the value last written (the unit it is written in) and the
-// physical level at its terminals after the calibration corrections and the
-// signal's offset and gain error.
+// physical level at its terminals: what its points make it drive, held
+// within its range, with the signal's offset and gain error.
 double SimIo_OutputValue(const SimModule& module, int channel);
 double SimIo_OutputLevel(const SimModule& module, int channel);
 
@@ -62,3 +71,5 @@ void SimIo_SetPoints(SimModule& module, uint8_t channelByte, uint8_t type, uint8
 // The correction a point set makes at value v (linear through both points,
 // the one point's Y when only one is set, 0 when none is).
 double SimIo_Correction(const SimCalibPoints& points, double v);
+// The value d with d + correction(d) = w: what an output drives to put out w.
+double SimIo_Uncorrected(const SimCalibPoints& points, double w);

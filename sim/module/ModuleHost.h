@@ -26,4 +26,8 @@ class ModuleHost {
   // The outside source an analog input names with `from=` (a simulated
   // calibrator), or none when nothing of that name is connected.
   virtual const SimAnalogSource* analogSource(const std::string& name) const { return nullptr; }
+  // The physical level at the terminals of analog output `channel` of the
+  // module answering on `node` of `bus` (an input wired with
+  // from=ao:<bus>:<node>:<channel> measures it); false when there is none.
+  virtual bool analogOutputLevel(int bus, int node, int channel, double& level) const { return false; }
 };

@@ -1,8 +1,11 @@
 // The built-in demo population: nineteen modules of different kinds on two
 // buses, with channels of every kind and what the service pages need (a LIN
 // master with LIN slaves, a clock, serial numbers, an SMS table, objects of
-// every data type, memory contents), written in the population file format
-// (kvxsim --print-demo shows it).
+// every data type, memory contents), and what the factory calibration needs
+// (inputs with offset and gain errors wired to the simulated calibrators, a
+// SAMC21 module with two converters and the reference source of their base
+// calibration, an analog output wired back to an input), written in the
+// population file format (kvxsim --print-demo shows it).
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,6 +17,8 @@ base 0x680
 plc 1
 bus 0 125k
 bus 1 500k
+# The reference source of the SAMC21 base calibration, reached through the CAN adapter on bus 0.
+refsource bus=0 node=124 low=1 high=9
 
 # Bus 0
 module bus=0 node=2 type=16 hw=2 state=0x85 boot=1.2 fw=2.5 cpu=2 shipped=2019-05-14T09:30:00 programmed=2019-05-13T16:02:11 serials=1001/0x4A000001 name="digital I/O, 8 in / 8 out"
@@ -26,7 +31,7 @@ object 0x311E.1 uint16 ro 0x1E07
 object 0x6000.1 uint8 ro 0xA5
 object 0x6200.1 uint8 rw 0x00
 signal di 0 level=0xA5 period=700
-module bus=0 node=3 type=32 hw=1 state=0x85 boot=1.3 fw=1.8 cpu=4 shipped=2020-11-02T14:12:45 name="analog input, 2 channels"
+module bus=0 node=3 type=32 hw=1 state=0x85 boot=1.3 fw=1.8 cpu=6 shipped=2020-11-02T14:12:45 name="analog input, 2 channels, SAMC21 with two converters"
 object 0x3000.0 uint8 ro 2
 object 0x3000.1 uint32 ro 0x64010101
 object 0x3000.2 uint32 ro 0x64010201
@@ -42,8 +47,10 @@ object 0x2190.1 uint8 ro 0
 object 0x2190.2 uint8 ro 0
 object 0x6401.1 real32 ro 2.5
 object 0x6401.2 real32 ro -1.25
-signal ai 0 level=2.5 swing=0.5 period=6000 from=metrahit
-signal ai 1 level=-1.25 swing=0.2 period=9000 offset=0.001 from=metrahit
+signal ai 0 level=2.5 swing=0.5 period=6000 offset=0.0015 gain=0.004 noise=0.0001 from=refsource,metrahit
+signal ai 1 level=-1.25 swing=0.2 period=9000 offset=-0.002 gain=-0.003 noise=0.0001 from=refsource,metrahit
+samadc 0 inputs=0x0001 mode=voltage ref=1/9 offset=12 gain=-0.004
+samadc 1 inputs=0x0002 mode=voltage ref=1/9 offset=7 gain=-0.006
 module bus=0 node=5 type=48 hw=3 state=0x85 boot=2.0 fw=3.1 cpu=6 format=38 shipped=2022-03-21T08:00:00 name="room controller (newer bus parameters)"
 channels ai type=11 configs=0x0B00,0x0B03 count=1 value=0x6401.1
 signal ai 0 level=21.5 swing=0.4 period=60000 offset=0.001
@@ -88,11 +95,12 @@ channels ai type=1 configs=0x0100,0x0104,0x0105,0x010C,0x0113 count=2 value=0x64
 channels ai type=2 configs=0x0200,0x0201,0x0206,0x0207 count=1 value=0x6401.3 config=3
 channels ai type=5 configs=0x0501,0x0503 count=1 value=0x6401.4 config=1
 signal ai 0 level=4.2 swing=0.3 period=5000 offset=0.002 gain=-0.001 from=vornbox
-signal ai 1 level=7.5 from=vornbox
+signal ai 1 level=7.5 from=vornbox,ao:1:40:0
 signal ai 2 level=12 from=vornbox
 signal ai 3 level=21.3 gain=0.002 from=vornbox
 calib 0 1.4 100 -3 4000 5
 channels ao type=3 configs=0x0104,0x010C count=2 value=0x6411.1 aligned=1
+signal ao 0 gain=0.003 offset=0.002
 channels di type=0x1E configs=0x1E03 count=1 value=0x6000.1
 signal di 0 level=0x3 period=500
 channels do type=0x1F configs=0x1E03 count=1 value=0x6200.1

@@ -9,6 +9,7 @@
 
 #include "module/IoBuilder.h"
 #include "module/SimChanCodes.h"
+#include "protocol/WireConstants.h"
 
 namespace {
 
@@ -195,15 +196,81 @@ bool Signal(const std::vector<std::string>& w, SimModuleConfig& module, std::str
     } else if (key == "level" || key == "swing" || key == "offset" || key == "gain") {
       if (!ParseNumber(value, v)) return Fail(error, "bad number '" + value + "'");
       (key == "level" ? s.level : key == "swing" ? s.swing : key == "offset" ? s.offset : s.gain) = v;
+    } else if (key == "noise") {
+      if (!ParseNumber(value, v) || v < 0 || v > 1) return Fail(error, "noise must be a share 0..1 of the span");
+      s.noise = v;
     } else {
       return Fail(error, "unknown signal key '" + key + "'");
     }
   }
   if (!s.from.empty() && s.group != SimIoGroup::AnalogIn) return Fail(error, "from= wires analog inputs only");
+  if (s.noise != 0 && s.group != SimIoGroup::AnalogIn) return Fail(error, "noise= is for analog inputs only");
   for (SimIoSignal& existing : module.io.ioSignals) {
     if (existing.group == s.group && existing.channel == s.channel) return Fail(error, "signal given twice");
   }
   module.io.ioSignals.push_back(s);
+  return true;
+}
+
+// "a/b/..." into `count` numbers.
+bool ParseNumbers(const std::string& text, size_t count, double* out) {
+  size_t start = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const size_t slash = text.find('/', start);
+    if ((slash == std::string::npos) != (i + 1 == count)) return false;
+    if (!ParseNumber(text.substr(start, slash == std::string::npos ? std::string::npos : slash - start), out[i]))
+      return false;
+    start = slash + 1;
+  }
+  return true;
+}
+
+bool Int16(double v) { return v == std::floor(v) && v >= -32768 && v <= 32767; }
+
+bool SamAdc(const std::vector<std::string>& w, SimModuleConfig& module, std::string& error) {
+  SimSamAdc adc;
+  long long index = 0;
+  if (w.size() < 2 || !ParseInt(w[1], 0, 1, index)) return Fail(error, "expected: samadc 0|1 key=value ...");
+  if (module.cpu != Wire::VORN_CPU_SAMC21) return Fail(error, "samadc needs a SAMC21 module (cpu=6)");
+  adc.index = int(index);
+  for (size_t i = 2; i < w.size(); ++i) {
+    std::string key, value;
+    SplitKey(w[i], key, value);
+    long long n = 0;
+    double v[4] = {};
+    if (key == "inputs") {
+      if (!ParseInt(value, 0, 0xFFFF, n)) return Fail(error, "inputs must be a mask 0..0xFFFF");
+      adc.inputs = uint16_t(n);
+    } else if (key == "mode") {
+      const std::string mode = Lower(value);
+      if (mode != "voltage" && mode != "current") return Fail(error, "mode must be voltage or current");
+      adc.current = mode == "current";
+    } else if (key == "ref") {
+      if (!ParseNumbers(value, 2, v)) return Fail(error, "ref must be <low>/<high>");
+      adc.lowReference = v[0], adc.highReference = v[1];
+    } else if (key == "offset" || key == "gain") {
+      if (!ParseNumber(value, v[0])) return Fail(error, "bad number '" + value + "'");
+      (key == "offset" ? adc.offset : adc.gain) = v[0];
+    } else if (key == "status") {
+      if (!ParseInt(value, 0, 7, n)) return Fail(error, "status must be 0..7");
+      adc.status = uint8_t(n);
+    } else if (key == "pairs") {
+      if (!ParseNumbers(value, 4, v) || !Int16(v[0]) || !Int16(v[1]) || !Int16(v[2]) || !Int16(v[3]))
+        return Fail(error, "pairs must be <low actual>/<low wanted>/<high actual>/<high wanted>");
+      adc.lowActual = int16_t(v[0]), adc.lowWanted = int16_t(v[1]);
+      adc.highActual = int16_t(v[2]), adc.highWanted = int16_t(v[3]);
+    } else if (key == "clip") {
+      if (!ParseInt(value, -32768, 32767, n)) return Fail(error, "clip must be -32768..32767");
+      adc.clipping = int16_t(n);
+    } else {
+      return Fail(error, "unknown samadc key '" + key + "'");
+    }
+  }
+  for (const SimSamAdc& existing : module.io.samAdcs) {
+    if (existing.index == adc.index) return Fail(error, "samadc given twice");
+    if (existing.inputs & adc.inputs) return Fail(error, "an input belongs to one converter only");
+  }
+  module.io.samAdcs.push_back(adc);
   return true;
 }
 
@@ -254,7 +321,7 @@ std::string PointValueText(uint32_t bits) {
 }  // namespace
 
 bool IoStatement_Is(const std::string& keyword) {
-  return keyword == "channels" || keyword == "signal" || keyword == "calib";
+  return keyword == "channels" || keyword == "signal" || keyword == "calib" || keyword == "samadc";
 }
 
 bool IoStatement_Apply(const std::vector<std::string>& words, SimModuleConfig& module,
@@ -263,6 +330,7 @@ bool IoStatement_Apply(const std::vector<std::string>& words, SimModuleConfig& m
   if (keyword == "channels") return Channels(words, module, error);
   if (keyword == "signal") return Signal(words, module, error);
   if (keyword == "calib") return Calib(words, module, error);
+  if (keyword == "samadc") return SamAdc(words, module, error);
   return Fail(error, "not an I/O statement");
 }
 
@@ -275,8 +343,23 @@ std::string IoStatement_Format(const SimModuleConfig& module) {
     if (s.periodMs != 0) out += " period=" + std::to_string(s.periodMs);
     if (s.offset != 0) out += " offset=" + NumberText(s.offset);
     if (s.gain != 0) out += " gain=" + NumberText(s.gain);
+    if (s.noise != 0) out += " noise=" + NumberText(s.noise);
     if (s.program) out += " program";
     if (!s.from.empty()) out += " from=" + s.from;
+    out += "\n";
+  }
+  for (const SimSamAdc& a : module.io.samAdcs) {
+    char mask[16];
+    std::snprintf(mask, sizeof mask, "0x%04X", unsigned(a.inputs));
+    out += "samadc " + std::to_string(a.index) + " inputs=" + mask + " mode=" + (a.current ? "current" : "voltage") +
+           " ref=" + NumberText(a.lowReference) + "/" + NumberText(a.highReference);
+    if (a.offset != 0) out += " offset=" + NumberText(a.offset);
+    if (a.gain != 0) out += " gain=" + NumberText(a.gain);
+    if (a.status != 0) out += " status=" + std::to_string(a.status);
+    if (a.lowActual || a.lowWanted || a.highActual || a.highWanted)
+      out += " pairs=" + std::to_string(a.lowActual) + "/" + std::to_string(a.lowWanted) + "/" +
+             std::to_string(a.highActual) + "/" + std::to_string(a.highWanted);
+    if (a.clipping != 0) out += " clip=" + std::to_string(a.clipping);
     out += "\n";
   }
   for (const auto& [key, points] : module.io.calibration) {

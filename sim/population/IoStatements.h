@@ -5,11 +5,13 @@
 //   signal di 0 level=0x81 period=500
 //   signal do 0 program period=250
 //   calib 0 1.4 100 -2 4000 3
+//   samadc 0 inputs=0x0003 mode=voltage ref=1/9 offset=12 gain=-0.004
 //
 // `channels` adds the channels' objects to the module on the line before (a
 // written population shows them as object lines); `signal` and `calib` set
 // its I/O behaviour and stored calibration points (channel byte, type.range,
-// X1 Y1 X2 Y2, "-" for a value not set).
+// X1 Y1 X2 Y2, "-" for a value not set); `samadc` gives a SAMC21 module a
+// converter.
 #pragma once
 
 #include <string>

@@ -215,6 +215,7 @@ class Parser {
   bool module(const std::vector<std::string>& w);
   bool moduleKey(SimModuleConfig& m, const std::string& key, const std::string& value);
   bool object(const std::vector<std::string>& w);
+  bool refSource(const std::vector<std::string>& w);
   bool ioStatement(const std::vector<std::string>& w);
   bool serviceStatement(const std::vector<std::string>& w);
 
@@ -246,6 +247,8 @@ bool Parser::run(const std::string& text) {
         if (pass == 2) ok = module(w);
       } else if (keyword == "object") {
         if (pass == 2) ok = object(w);
+      } else if (keyword == "refsource") {
+        if (pass == 2) ok = refSource(w);
       } else if (IoStatement_Is(keyword)) {
         if (pass == 2) ok = ioStatement(w);
       } else if (ServiceStatement_Is(keyword)) {
@@ -418,6 +421,37 @@ bool Parser::object(const std::vector<std::string>& w) {
   return true;
 }
 
+// "refsource [bus=<b>] [node=<n>] [low=<x>] [high=<x>]": the reference source
+// of the base calibration.
+bool Parser::refSource(const std::vector<std::string>& w) {
+  if (out_.refSource.present) return fail("only one reference source");
+  SimRefSourceConfig c;
+  c.present = true;
+  for (size_t i = 1; i < w.size(); ++i) {
+    const size_t eq = w[i].find('=');
+    const std::string key = Lower(w[i].substr(0, eq));
+    const std::string value = eq == std::string::npos ? "" : w[i].substr(eq + 1);
+    long long v = 0;
+    if (key == "bus") {
+      if (!ParseRange(value, 0, Wire::ETH_MASTER_MAX_BUSES - 1, v)) return fail("bus must be 0..7");
+      c.bus = int(v);
+    } else if (key == "node") {
+      if (!ParseRange(value, 1, Wire::VORN_PROT_MAX_NODE, v)) return fail("node must be 1..127");
+      c.node = int(v);
+    } else if (key == "low" || key == "high") {
+      char* end = nullptr;
+      const double x = std::strtod(value.c_str(), &end);
+      if (value.empty() || *end != '\0' || !std::isfinite(x)) return fail("bad number '" + value + "'");
+      (key == "low" ? c.low : c.high) = x;
+    } else {
+      return fail("unknown refsource key '" + key + "'");
+    }
+  }
+  if (c.bus >= int(out_.busBitRates.size())) return fail("bus " + std::to_string(c.bus) + " is not declared");
+  out_.refSource = c;
+  return true;
+}
+
 // channels, signal, calib: I/O of the module on the line before.
 bool Parser::ioStatement(const std::vector<std::string>& w) {
   if (out_.modules.empty()) return fail(w[0] + " before any module");
@@ -497,6 +531,12 @@ std::string SimPopulation::format() const {
   for (size_t i = 0; i < busBitRates.size(); ++i) {
     uint8_t code = busBitRates[i];
     o << "bus " << i << " " << (code < 8 ? kRateNames[code] : std::to_string(code)) << "\n";
+  }
+  if (refSource.present) {
+    char line[120];
+    std::snprintf(line, sizeof line, "refsource bus=%d node=%d low=%.15g high=%.15g\n", refSource.bus, refSource.node,
+                  refSource.low, refSource.high);
+    o << line;
   }
   for (const SimModuleConfig& m : modules) {
     o << "module bus=" << m.bus << " node=" << m.node << " type=" << m.type << " hw=" << int(m.hwVersion)

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "instruments/SimReferenceSource.h"
 #include "module/SimModuleConfig.h"
 
 struct SimPopulation {
@@ -13,6 +14,7 @@ struct SimPopulation {
   uint8_t plcRunState = 1;           // Stop
   std::vector<uint8_t> busBitRates;  // bit-rate code per bus; its size is the bus count (1..8)
   std::vector<SimModuleConfig> modules;
+  SimRefSourceConfig refSource;      // the reference source of the base calibration, if present
 
   SimPopulation() : busBitRates{4} {}
 

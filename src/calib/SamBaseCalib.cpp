@@ -114,9 +114,11 @@ int SamBaseCalib_Write(const ModuleRec& module, int adc, int subCommand, int fir
 
 CanMsg SamBaseCalib_CalibratorFrame(int n) {
   CanMsg msg;
-  msg.id = 0x600u + SAMBASE_SOURCE_NODE;
+  msg.id = Wire::CANOPEN_SDO_REQUEST_BASE + SAMBASE_SOURCE_NODE;
   msg.len = 8;
-  const int bytes[8] = {0x2F, 0x00, 0x32, 0x00, 0x80 + n, 0x00, 0x00, 0x00};
+  // An expedited download of one byte to the source's object 0x3200.0.
+  const int bytes[8] = {Wire::CANOPEN_SDO_DOWNLOAD_1BYTE, Wire::VORN_REFSOURCE_OBJECT & 0xFF,
+                        Wire::VORN_REFSOURCE_OBJECT >> 8, 0x00, Wire::VORN_REFSOURCE_SET + n, 0x00, 0x00, 0x00};
   for (int i = 0; i < 8; ++i) msg.data[i] = uint32_t(bytes[i] & 0xFF);
   return msg;
 }

@@ -126,6 +126,41 @@ inline constexpr uint16_t VORN_OBJ_SMS_LAYOUT = 0x3008;
 inline constexpr uint8_t VORN_LIN_MASTER_TYPE = 0x85;
 inline constexpr int VORN_LIN_POLL_MAX = 4;
 
+// Base calibration of the converters of SAMC21 modules (command 53): byte 1
+// is the sub-command, + VORN_BASECAL_ADC1 for the second converter. Reads
+// (0xB5) are answered with the status in byte 1 and the latest conversion
+// result in bytes 2..3; writes (0x35) carry two 16-bit values in bytes 4..7.
+// All numbers low byte first.
+inline constexpr uint8_t VORN_BASECAL_CLIPPING = 0;        // bytes 4..5
+inline constexpr uint8_t VORN_BASECAL_LOW_PAIR = 1;        // actual, wanted
+inline constexpr uint8_t VORN_BASECAL_HIGH_PAIR = 2;       // actual, wanted
+inline constexpr uint8_t VORN_BASECAL_RESET_PAIRS = 3;
+inline constexpr uint8_t VORN_BASECAL_ENABLE = 4;
+inline constexpr uint8_t VORN_BASECAL_DISABLE = 5;
+inline constexpr uint8_t VORN_BASECAL_STATUS = 6;          // reply bytes 4..5: input mask
+inline constexpr uint8_t VORN_BASECAL_LOW_REFERENCE = 7;   // reply bytes 2..5 float, 6..7 digits
+inline constexpr uint8_t VORN_BASECAL_HIGH_REFERENCE = 8;
+inline constexpr uint8_t VORN_BASECAL_ADC1 = 0x80;
+// Status bits; the reference replies add the input mode.
+inline constexpr uint8_t VORN_BASECAL_LOW_VALID = 0x01;
+inline constexpr uint8_t VORN_BASECAL_HIGH_VALID = 0x02;
+inline constexpr uint8_t VORN_BASECAL_ENABLED = 0x04;
+inline constexpr uint8_t VORN_BASECAL_MODE_VOLTAGE = 0x10;
+inline constexpr uint8_t VORN_BASECAL_MODE_CURRENT = 0x20;
+
+// The reference source of the base calibration: a CANopen node on the CAN
+// adapter's bus, told what to put out by an expedited SDO download of one
+// byte (VORN_REFSOURCE_SET + output) to its object 0x3200.0.
+inline constexpr int VORN_REFSOURCE_NODE = 124;
+inline constexpr uint32_t CANOPEN_SDO_REQUEST_BASE = 0x600;  // + node
+inline constexpr uint32_t CANOPEN_SDO_ANSWER_BASE = 0x580;   // + node
+inline constexpr uint8_t CANOPEN_SDO_DOWNLOAD_1BYTE = 0x2F;
+inline constexpr uint16_t VORN_REFSOURCE_OBJECT = 0x3200;
+inline constexpr uint8_t VORN_REFSOURCE_SET = 0x80;
+inline constexpr uint8_t VORN_REFSOURCE_LOW = 1;
+inline constexpr uint8_t VORN_REFSOURCE_HIGH = 2;
+inline constexpr uint8_t VORN_REFSOURCE_OFF = 3;  // high impedance
+
 // Object read reply, byte 1: status flags.
 inline constexpr uint8_t VORN_OBJECT_WRITABLE = 0x01;
 inline constexpr uint8_t VORN_OBJECT_NOT_AVAILABLE = 0x80;

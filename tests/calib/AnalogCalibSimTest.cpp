@@ -191,6 +191,42 @@ TEST_F(AnalogCalibSim, OutputsGetValuesAndPointsOnlyWhereTheConfigurationExists)
   EXPECT_FALSE(calib.controls().setOutputEnabled) << "no output value with (Original)";
 }
 
+// An output measured by an input wired to it: the points set from what the
+// input reads make the output put out what it is given.
+TEST_F(AnalogCalibSim, AnOutputIsCalibratedAgainstWhatAnInputWiredToItMeasures) {
+  const SimModuleId id = addModule(kNode, kType, [](SimModuleConfig& c) {
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogOut, 3, {0x010C}, 1, 0x6411));
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 1, {0x010C}, 1, 0x6401));
+    SimIoSignal error;  // 1 % too much, 20 mV too little
+    error.group = SimIoGroup::AnalogOut;
+    error.gain = 0.01;
+    error.offset = -0.002;
+    SimIoSignal wired;
+    wired.from = "ao:0:3:0";
+    c.io.ioSignals = {error, wired};
+  });
+  const ChanInfo inputs = channels(id, CHANINFO_ANALOG_IN);
+  info = channels(id, CHANINFO_ANALOG_OUT);
+  AnalogInCalib meter(listed(id), inputs);
+  meter.buildConfigList();
+  meter.chooseConfig(0);
+  AnalogOutCalib calib(rec, info);
+  calib.initialise();
+  calib.chooseConfig(1);
+  auto measure = [&](int value) {
+    calib.setOutputValue(std::to_string(value));
+    calib.setOutput();
+    EXPECT_TRUE(meter.readValues());
+    return meter.readingOf(0);
+  };
+  EXPECT_GT(std::fabs(measure(30000) - 30000), 100) << "off before the calibration";
+  for (int point : {1, 2}) {
+    calib.setNewValue(Text_Format("%.1f", measure(point == 1 ? 10000 : 50000)));
+    calib.rowSet(0, point);
+  }
+  for (int value : {10000, 30000, 50000}) EXPECT_NEAR(measure(value), value, 2) << value;
+}
+
 // ---- trace file -----------------------------------------------------------------------------
 
 TEST_F(AnalogCalibSim, TraceFileHeaderLinesAndAppendModes) {
@@ -241,6 +277,8 @@ TEST_F(AnalogCalibSim, TraceFileHeaderLinesAndAppendModes) {
 
 // ---- automatic calibration ----------------------------------------------------------------
 
+// The demo population's two-channel analog input module (node 3, a SAMC21
+// with two converters), its inputs wired to the process calibrator.
 class AutomaticCalibration : public AnalogCalibSim {
  protected:
   void SetUp() override {
@@ -251,6 +289,12 @@ class AutomaticCalibration : public AnalogCalibSim {
     std::string samples = __FILE__;
     samples = samples.substr(0, samples.rfind("tests/calib/")) + "sim/calib-sequences";
     Option_SetWString("CALIB_SEQ_DIR1", Text_Widen(samples));
+    sim.setPopulation(SimPopulation::demo());
+    demo = sim.findModule(0, kNode);
+    ASSERT_GE(demo, 0);
+    info = channels(demo, CHANINFO_ANALOG_IN);
+    ASSERT_EQ(info.channelCount, 2);
+    listed(demo).info6 = 6;
   }
   void TearDown() override {
     sim.connectAnalogSource("metrahit", nullptr);
@@ -267,6 +311,7 @@ class AutomaticCalibration : public AnalogCalibSim {
       clock.advance(SEQ_TICK_MS);
       if (clock.nowMs() - lastUpdate >= 250) {
         calib.valueTick();
+        ++updates;
         lastUpdate = clock.nowMs();
       }
       calib.runnerTick();
@@ -274,28 +319,40 @@ class AutomaticCalibration : public AnalogCalibSim {
     }
     return ticks;
   }
-  // The worst distance of the two inputs from `value` with the calibrator
-  // set to it, in list entry `entry`.
-  double worstDeviation(AnalogInCalib& calib, int entry, double value) {
+  // How far each input is from `value` with the calibrator set to it, in list entry `entry`.
+  std::vector<double> deviations(AnalogInCalib& calib, int entry, double value) {
     calib.chooseConfig(entry);
     EXPECT_EQ(Calibrator_SetOutput(CALIBRATOR_METRAHIT, 1, value), 1) << Calibrator_ErrorText(1);
     EXPECT_TRUE(calib.readValues());
-    return std::max(std::fabs(calib.readingOf(0) - value), std::fabs(calib.readingOf(1) - value));
+    return {std::fabs(calib.readingOf(0) - value), std::fabs(calib.readingOf(1) - value)};
   }
 
   std::shared_ptr<SimCalibrator> metrahit = std::make_shared<SimCalibrator>(SimCalibratorModel::ProcessCalibrator);
+  SimModuleId demo = -1;
+  int updates = 0;
 };
 
-TEST_F(AutomaticCalibration, TheShippedSequenceCalibratesEveryInput) {
-  const SimModuleId id = addInputs(true);
-  info = channels(id, CHANINFO_ANALOG_IN);
-  AnalogInCalib calib(listed(id), info);
+TEST_F(AutomaticCalibration, TheDemoModuleIsCalibratedFromItsShippedSequence) {
+  AnalogInCalib calib(rec, info);
   ASSERT_TRUE(calib.prepare());
   calib.initialise();
-  ASSERT_EQ(calib.sequence().stepCount, 6);
-  EXPECT_GT(worstDeviation(calib, 1, 10.0), 0.05) << "the module starts off with offset and gain errors";
+  EXPECT_TRUE(calib.controls().samShown);
+  const CalibSequence& seq = calib.sequence();
+  ASSERT_EQ(seq.stepCount, 6);
+  // Before: every input is further off than the final deviation at some calibration value.
+  double before[2] = {0, 0};
+  for (int i = 0; i < seq.stepCount; ++i) {
+    const std::vector<double> d = deviations(calib, seq.steps[i].config, seq.steps[i].value);
+    for (int ch = 0; ch < 2; ++ch) before[ch] = std::max(before[ch], d[ch] - seq.steps[i].finalDeviation);
+  }
+  EXPECT_GT(before[0], 0);
+  EXPECT_GT(before[1], 0);
   calib.chooseConfig(0);
 
+  TempFolder folder;
+  const std::string path = folder.file("run.dat");
+  ui.expectSaveFile(path);
+  calib.toggleTrace();
   ui.expectMessage("Calibration sequence finished successfully", UiAnswer::Ok);
   const int ticks = runSequence(calib);
   EXPECT_EQ(ui.messages().back().title, "Success");
@@ -304,14 +361,21 @@ TEST_F(AutomaticCalibration, TheShippedSequenceCalibratesEveryInput) {
   // Six steps, each settling twice (or once for a check) for 2 s.
   EXPECT_LT(ticks, 6 * 2 * 20 + 6 * 12);
 
-  for (double v : {0.0, 5.0, 10.0}) EXPECT_LE(worstDeviation(calib, 1, v), 0.02) << v;
-  for (double v : {-10.0, 0.0, 10.0}) EXPECT_LE(worstDeviation(calib, 4, v), 0.02) << v;
+  // The trace: its header, then one line per value update.
+  const std::string trace = ReadWholeFile(path);
+  EXPECT_EQ(trace.rfind("# Trace of 2 analog input channels of KVX 740-02, CAN ID 3, started on ", 0), 0u);
+  const size_t body = trace.find("\n\n");
+  ASSERT_NE(body, std::string::npos);
+  EXPECT_EQ(std::count(trace.begin() + long(body) + 2, trace.end(), '\n'), updates);
+
+  for (int i = 0; i < seq.stepCount; ++i) {
+    const CalibStep& step = seq.steps[i];
+    for (double d : deviations(calib, step.config, step.value)) EXPECT_LE(d, step.finalDeviation) << step.line;
+  }
 }
 
 TEST_F(AutomaticCalibration, ASilentCalibratorEndsTheSequenceNamingStepAndLine) {
-  const SimModuleId id = addInputs(true);
-  info = channels(id, CHANINFO_ANALOG_IN);
-  AnalogInCalib calib(listed(id), info);
+  AnalogInCalib calib(rec, info);
   ASSERT_TRUE(calib.prepare());
   calib.initialise();
   SimInstrumentFaults silent;
@@ -328,12 +392,18 @@ TEST_F(AutomaticCalibration, ASilentCalibratorEndsTheSequenceNamingStepAndLine) 
 }
 
 TEST_F(AutomaticCalibration, AThermocoupleOutputTakesTheThermometerAsReference) {
-  SimThermometer testo;  // probe 1 at 23.5 degrees C
-  ASSERT_TRUE(testo.start()) << testo.device().error();
-  Option_SetString("TESTO_COMPORTNAME", testo.devicePath().c_str());
+  // Probe 1 at 23.5 degrees C, at the terminals of the module's input.
+  auto testo = std::make_shared<SimThermometer>();
+  ASSERT_TRUE(testo->start()) << testo->device().error();
+  metrahit->setThermometer(testo);
+  Option_SetString("TESTO_COMPORTNAME", testo->devicePath().c_str());
   Option_SetInt("ANALOGCALIB_USE_TESTO", 1);
+  sim.removeModule(demo);
   const SimModuleId id = addModule(kNode, kType, [](SimModuleConfig& c) {
     SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 3, {0x0300}, 1, 0x6401));
+    SimIoSignal s;
+    s.from = "metrahit";
+    c.io.ioSignals.push_back(s);
   });
   info = channels(id, CHANINFO_ANALOG_IN);
   AnalogInCalib calib(listed(id), info);
@@ -349,10 +419,15 @@ TEST_F(AutomaticCalibration, AThermocoupleOutputTakesTheThermometerAsReference) 
   const std::vector<std::string> heard = metrahit->device().commands();
   for (const char* command : {"SET:TEMP:COMP EXT", "SET:TEMP:EREF 0.235000E+2", "SOUR:TEMP:TC K::VAL 0.200000E+3"})
     EXPECT_NE(std::find(heard.begin(), heard.end(), command), heard.end()) << command;
+  ASSERT_TRUE(calib.readValues());
+  EXPECT_NEAR(calib.readingOf(0), 200.0, 1e-3) << "the reference given is the terminals' temperature";
+  testo->setTemperature(1, 26.0);
+  ASSERT_TRUE(calib.readValues());
+  EXPECT_NEAR(calib.readingOf(0), 202.5, 1e-3) << "terminals warmer than the reference given";
 
   SimInstrumentFaults silent;
   silent.silent = true;
-  testo.device().setFaults(silent);
+  testo->device().setFaults(silent);
   ui.expectMessage("TESTO 701 not available, disabled.\nTimeout, no response from Testo 701", UiAnswer::Ok);
   calib.testoTick();
   EXPECT_EQ(Option_GetInt("ANALOGCALIB_USE_TESTO"), 0);

@@ -152,19 +152,6 @@ TEST_F(BootBus, FirmwareAnswersBlockTransfersOnlyWhenBuiltWithMemoryAccess) {
   EXPECT_EQ(one({0xA4, 0}), SimFrame(kId, 0, {0x24, 0, 0, 0, 0x00, 0x01, 0x23, 0x45}));
 }
 
-// A dsPIC33F firmware image in word layout with its info table.
-std::vector<uint8_t> DsPicFirmware(int major, int minor) {
-  FwImageLayout layout;
-  layout.address = 0x800;
-  layout.codeBytes = 1024;  // 2048 image bytes: exactly one flash block
-  layout.wordData = true;
-  layout.info.moduleType = 0x121;
-  layout.info.hardwareVersion = 3;
-  layout.info.softwareMajor = major;
-  layout.info.softwareMinor = minor;
-  return FwImage_FirmwareBytes(layout);
-}
-
 TEST_F(BootBus, InvalidFirmwareKeepsTheModuleInItsBootloader) {
   add(Wire::VORN_CPU_SAMC21);
   ask({0x45, 0, 0, 0, 0, 0, 0, 0});

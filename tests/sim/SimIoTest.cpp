@@ -159,14 +159,16 @@ TEST_F(SimIo, TheBootloaderAnswersNoCalibrationRequest) {
 
 TEST(SimIoPopulation, StatementsBuildChannelsAndRoundTrip) {
   const char* text =
-      "module node=3 type=30\n"
+      "refsource bus=0 low=0.5 high=9.5\n"
+      "module node=3 type=30 cpu=6\n"
       "channels ai type=1 configs=0x0100,0x0104 count=2 value=0x6401.1 config=1 aligned=1\n"
       "channels ao type=2 configs=0x0202 count=1 value=0x6411.1 initial=2048\n"
       "channels do type=0x1F configs=0x1E07 count=1 value=0x6200.1 noalign\n"
-      "signal ai 1 level=2.5 swing=0.25 period=4000 offset=0.001 gain=-0.002\n"
+      "signal ai 1 level=2.5 swing=0.25 period=4000 offset=0.001 gain=-0.002 noise=0.0002 from=refsource,ao:0:4:0\n"
       "signal do 0 program period=250\n"
       "calib 0 1.4 100 -2 - -\n"
-      "calib 129 31.0 1.5 0.25 3 0.5\n";
+      "calib 129 31.0 1.5 0.25 3 0.5\n"
+      "samadc 1 inputs=0x2 mode=current ref=2/18 offset=-3 gain=0.01 status=7 pairs=400/410/3700/3686 clip=2\n";
   SimPopulation p;
   std::string error;
   ASSERT_TRUE(SimPopulation::parse(text, p, error)) << error;
@@ -177,6 +179,11 @@ TEST(SimIoPopulation, StatementsBuildChannelsAndRoundTrip) {
   ASSERT_EQ(m.io.calibration.size(), 2u);
   EXPECT_EQ(m.io.calibration.at(SimCalibKey(0, 1, 4)).values[2], 0xFFFFFFFFu);
   EXPECT_EQ(m.io.calibration.at(SimCalibKey(129, 31, 0)).values[3], Bits(0.5f));
+  ASSERT_EQ(m.io.samAdcs.size(), 1u);
+  EXPECT_TRUE(m.io.samAdcs[0].current);
+  EXPECT_EQ(m.io.samAdcs[0].highWanted, 3686);
+  EXPECT_EQ(p.refSource.node, 124);
+  EXPECT_EQ(p.refSource.low, 0.5);
 
   SimPopulation again;
   ASSERT_TRUE(SimPopulation::parse(p.format(), again, error)) << error << "\n" << p.format();
@@ -198,6 +205,12 @@ TEST(SimIoPopulation, BadStatementsNameTheirLine) {
       {"module node=3 type=30\nsignal ai 0\nsignal ai 0\n", "line 3: signal given twice"},
       {"module node=3 type=30\ncalib 0 1.4 1 2 3\n", "line 2: expected: calib"},
       {"module node=3 type=30\ncalib 0 1.0 1 x 3 4\n", "line 2: bad point value"},
+      {"module node=3 type=30\nsignal ao 0 noise=0.1\n", "line 2: noise= is for analog inputs only"},
+      {"module node=3 type=30\nsamadc 0 inputs=1\n", "line 2: samadc needs a SAMC21 module"},
+      {"module node=3 type=30 cpu=6\nsamadc 0 inputs=1\nsamadc 1 inputs=3\n", "line 3: an input belongs"},
+      {"module node=3 type=30 cpu=6\nsamadc 0 pairs=1/2/3\n", "line 2: pairs must"},
+      {"refsource\nrefsource bus=0\n", "line 2: only one reference source"},
+      {"refsource bus=1\n", "line 1: bus 1 is not declared"},
   };
   for (const auto& c : cases) {
     SimPopulation p;

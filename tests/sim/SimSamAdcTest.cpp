@@ -1,0 +1,201 @@
+// What closes the calibration loop in the simulator, driven with made-up
+// time: the converters of a SAMC21 module with their base calibration
+// command, the reference source on node 124 as an SDO server, inputs wired to
+// several sources, an analog output measured by an input, and noise.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "core/SimNetwork.h"
+#include "instruments/SimReferenceSource.h"
+#include "module/IoBuilder.h"
+#include "module/IoChannels.h"
+#include "module/SamAdc.h"
+#include "module/SimModule.h"
+#include "population/Population.h"
+#include "support/SimChannels.h"
+
+namespace {
+
+constexpr uint32_t kBase = 0x680;
+constexpr int kNode = 3;
+
+// A source whose output the test switches.
+struct TestSource : SimAnalogSource {
+  bool on = false;
+  double value = 0;
+  bool level(double& v) const override {
+    v = value;
+    return on;
+  }
+};
+
+class SamClosedLoop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SimPopulation p;
+    p.refSource.present = true;
+    net.setPopulation(p);
+    net.setListener([this](int, const SimFrame& f, int64_t, FrameOrigin origin) {
+      if (origin != FrameOrigin::Adapter) heard.push_back(f);
+    });
+  }
+  // A SAMC21 module: two inputs 0..10 V (float) / -10..10 V, input 0 on a
+  // converter with an error, wired to the reference source, then `wire`.
+  int addSam(const std::string& wire = "refsource") {
+    SimModuleConfig c = SimModuleConfig::make(0, kNode, 32);
+    c.cpu = 6;
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 1, {0x0100, 0x0103}, 2, 0x6401));
+    SimIoSignal s;
+    s.level = 5;
+    s.from = wire;
+    c.io.ioSignals.push_back(s);
+    SimSamAdc adc;
+    adc.inputs = 0x0001;
+    adc.offset = 20;
+    adc.gain = -0.01;
+    c.io.samAdcs.push_back(adc);
+    return net.addModule(c);
+  }
+  std::vector<SimFrame> send(uint32_t id, std::initializer_list<uint8_t> data) {
+    heard.clear();
+    net.inject(0, SimFrame(id, 0, data), now, FrameOrigin::Adapter);
+    net.advance(now);
+    return heard;
+  }
+  // A base calibration read of sub-command `sub`: data bytes 1..7 of the reply.
+  std::vector<int> baseRead(int sub) {
+    auto r = send(kBase + kNode, {0xB5, uint8_t(sub), 0, 0, 0, 0, 0, 0});
+    if (r.size() != 1) return {};
+    return std::vector<int>(r[0].data + 1, r[0].data + 8);
+  }
+  void baseWrite(int sub, int first = 0, int second = 0) {
+    send(kBase + kNode, {0x35, uint8_t(sub), 0, 0, uint8_t(first), uint8_t(first >> 8), uint8_t(second),
+                         uint8_t(second >> 8)});
+  }
+  int result() {
+    auto r = baseRead(6);
+    return r.empty() ? -1 : r[1] | r[2] << 8;
+  }
+  void source(int n) { send(0x67C, {0x2F, 0x00, 0x32, 0x00, uint8_t(0x80 + n), 0, 0, 0}); }
+  double reported(int id, int channel) { return SimIo_ReportedInput(*net.module(id), channel, now); }
+
+  SimNetwork net;
+  std::vector<SimFrame> heard;
+  int64_t now = 0;
+};
+
+TEST_F(SamClosedLoop, TheBaseCalibrationCommandAnswersAndCorrects) {
+  const int id = addSam();
+  EXPECT_EQ(baseRead(6).at(3), 0x01) << "the mask";
+  EXPECT_EQ(send(kBase + kNode, {0xB5, 0x86, 0, 0, 0, 0, 0, 0}).at(0).data[4], 0) << "ADC 1: empty mask";
+  const std::vector<int> low = baseRead(7);
+  float reference = 0;
+  const uint8_t bytes[4] = {uint8_t(low[1]), uint8_t(low[2]), uint8_t(low[3]), uint8_t(low[4])};
+  std::memcpy(&reference, bytes, 4);
+  EXPECT_EQ(low[0], 0x10) << "voltage inputs";
+  EXPECT_FLOAT_EQ(reference, 1.0f);
+  EXPECT_EQ(low[5] | low[6] << 8, 410);
+
+  // Its error: 0.99 x ideal + 20 digits, which the input's value follows.
+  source(1);
+  const int lowActual = result();
+  source(2);
+  const int highActual = result();
+  EXPECT_EQ(highActual, int(std::lround(3685.5 * 0.99 + 20)));
+  EXPECT_DOUBLE_EQ(reported(id, 0), highActual * 10.0 / 4095);
+  baseWrite(4);
+  EXPECT_EQ(baseRead(6)[0], 0) << "no correction without both pairs";
+  baseWrite(1, lowActual, 410);
+  baseWrite(2, highActual, 3686);
+  baseWrite(4);
+  EXPECT_EQ(baseRead(6)[0], 7);
+  EXPECT_NEAR(reported(id, 0), 9.0, 0.003);
+  // High impedance: the open input's corrected zero, clipped.
+  source(3);
+  baseWrite(0, 2);
+  EXPECT_EQ(result(), 0);
+}
+
+TEST_F(SamClosedLoop, TheReferenceSourceAnswersLikeAnSdoServer) {
+  const struct {
+    std::vector<uint8_t> request;
+    std::vector<uint8_t> answer;  // empty: none
+    int output;
+  } cases[] = {
+      {{0x2F, 0x00, 0x32, 0x00, 0x82, 0, 0, 0}, {0x60, 0x00, 0x32, 0x00, 0, 0, 0, 0}, 2},
+      {{0x40, 0x00, 0x32, 0x00, 0, 0, 0, 0}, {0x4F, 0x00, 0x32, 0x00, 0x82, 0, 0, 0}, 2},
+      {{0x2F, 0x01, 0x32, 0x00, 0x81, 0, 0, 0}, {0x80, 0x01, 0x32, 0x00, 0x00, 0x00, 0x02, 0x06}, 2},
+      {{0x2F, 0x00, 0x32, 0x01, 0x81, 0, 0, 0}, {0x80, 0x00, 0x32, 0x01, 0x11, 0x00, 0x09, 0x06}, 2},
+      {{0x2F, 0x00, 0x32, 0x00, 0x84, 0, 0, 0}, {0x80, 0x00, 0x32, 0x00, 0x30, 0x00, 0x09, 0x06}, 2},
+      {{0x23, 0x00, 0x32, 0x00, 0x81, 0, 0, 0}, {0x80, 0x00, 0x32, 0x00, 0x10, 0x00, 0x07, 0x06}, 2},
+      {{0xE0, 0x00, 0x32, 0x00, 0, 0, 0, 0}, {0x80, 0x00, 0x32, 0x00, 0x01, 0x00, 0x04, 0x05}, 2},
+      {{0x2F, 0x00, 0x32, 0x00, 0x83}, {}, 2},  // too short for an SDO request
+      {{0x2F, 0x00, 0x32, 0x00, 0x81, 0, 0, 0}, {0x60, 0x00, 0x32, 0x00, 0, 0, 0, 0}, 1},
+  };
+  EXPECT_EQ(net.referenceSource()->output(), SimReferenceSource::NotConnected);
+  for (const auto& c : cases) {
+    SimFrame request;
+    request.id = 0x67C;
+    for (uint8_t b : c.request) request.data[request.len++] = b;
+    heard.clear();
+    net.inject(0, request, now, FrameOrigin::Adapter);
+    net.advance(now);
+    SCOPED_TRACE(int(c.request[0]));
+    if (c.answer.empty()) {
+      EXPECT_TRUE(heard.empty());
+    } else {
+      ASSERT_EQ(heard.size(), 1u);
+      EXPECT_EQ(heard[0].id, 0x5FCu);
+      EXPECT_EQ(std::vector<uint8_t>(heard[0].data, heard[0].data + heard[0].len), c.answer);
+    }
+    EXPECT_EQ(net.referenceSource()->output(), c.output);
+  }
+  EXPECT_TRUE(send(0x67D, {0x2F, 0x00, 0x32, 0x00, 0x83, 0, 0, 0}).empty()) << "another node's request";
+}
+
+TEST_F(SamClosedLoop, WiredSourcesDriveInTheirOrderAndOpenInputsReadZero) {
+  auto meter = std::make_shared<TestSource>();
+  net.setAnalogSource("meter", meter);
+  const int id = addSam("refsource,meter");
+  net.module(id)->config().io.samAdcs.clear();  // straight to the terminals
+  EXPECT_DOUBLE_EQ(reported(id, 0), 5.0) << "the source has never been told anything: own level";
+  meter->on = true;
+  meter->value = 7.25;
+  EXPECT_DOUBLE_EQ(reported(id, 0), 7.25);
+  source(1);
+  EXPECT_DOUBLE_EQ(reported(id, 0), 1.0) << "the first source in the list that drives";
+  source(3);
+  EXPECT_DOUBLE_EQ(reported(id, 0), 7.25) << "high impedance drives nothing";
+  meter->on = false;
+  EXPECT_DOUBLE_EQ(reported(id, 0), 0.0) << "nothing drives: the source leaves the input open";
+  net.setAnalogSource("meter", nullptr);
+}
+
+TEST_F(SamClosedLoop, NoiseIsSmallAndRepeatsItself) {
+  SimNetwork other;
+  other.setPopulation(SimPopulation{});
+  std::vector<double> values[2];
+  for (SimNetwork* n : {&net, &other}) {
+    SimModuleConfig c = SimModuleConfig::make(0, kNode, 30);
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 1, {0x0100}, 1, 0x6401));
+    SimIoSignal s;
+    s.level = 5;
+    s.noise = 0.001;  // 10 mV of 10 V
+    c.io.ioSignals.push_back(s);
+    const int id = n->addModule(c);
+    for (int64_t t = 0; t < 1'000'000; t += 5'000)
+      values[n == &other].push_back(SimIo_ReportedInput(*n->module(id), 0, t));
+  }
+  EXPECT_EQ(values[0], values[1]) << "the same population gives the same noise";
+  const auto [low, high] = std::minmax_element(values[0].begin(), values[0].end());
+  EXPECT_GE(*low, 4.99);
+  EXPECT_LE(*high, 5.01);
+  EXPECT_GT(*high - *low, 0.01) << "it does move";
+  EXPECT_EQ(values[0][0], values[0][1]) << "one value per 10 ms";
+}
+
+}  // namespace
