@@ -125,13 +125,23 @@ int drainLink(bool& drained) {
 }
 
 // Waits, without spinning, until the active link may have input or the clock
-// reaches untilMs.
-void waitForInput(int64_t untilMs) {
+// reaches untilMs. realBudgetMs is the real time a peer that runs apart may
+// still have under a manual clock (-1 under the system clock).
+void waitForInput(int64_t untilMs, int& realBudgetMs) {
   Link* link = layer().active();
   const int fd = link ? link->waitDescriptor() : -1;
   if (fd >= 0 && Poll_WaitReadableUntil(fd, untilMs) >= 0) return;
   // No descriptor to wait on: look again in a millisecond.
   const int64_t left = untilMs - Clock_NowMs();
+  if (link && link->peerRunsApart() && realBudgetMs >= 0) {
+    if (realBudgetMs > 0) {  // the peer answers in real time
+      Poll_PauseRealMs(1);
+      --realBudgetMs;
+    } else {
+      Clock_SleepMs(left);  // its grace is spent: the time-out
+    }
+    return;
+  }
   Clock_SleepMs(left < 1 ? left : 1);
 }
 
@@ -279,6 +289,7 @@ int RequestReply(uint32_t id, int command, CanMsg& msg) {
   FlushReplies(id, command);
   if (SendCanMsg(msg) != 0) return -1;
   const int64_t deadline = Clock_NowMs() + Option_GetInt("MSGREQUEST_TIMEOUT_MS");
+  int realBudgetMs = Clock_PeerGraceMs();
   for (;;) {
     bool drained;
     if (drainLink(drained) < 0) return -1;
@@ -288,7 +299,7 @@ int RequestReply(uint32_t id, int command, CanMsg& msg) {
       return -1;
     }
     // The reply is due by the first millisecond after the deadline.
-    if (drained) waitForInput(deadline + 1);
+    if (drained) waitForInput(deadline + 1, realBudgetMs);
   }
 }
 

@@ -38,6 +38,11 @@ class Link {
   // A descriptor that turns readable when input arrives (-1: none; the
   // layer then looks again every millisecond). Blocking requests wait on it.
   virtual int waitDescriptor() const { return -1; }
+  // True for a link without descriptor whose answers come from a peer that
+  // runs on its own (an adapter library's thread, another process): the
+  // layer's looks then pass real time even under a manual clock, up to the
+  // clock's peer grace, so that the peer can answer.
+  virtual bool peerRunsApart() const { return false; }
   // Takes the link's settings from the options.
   virtual void applySettings() {}
   // Bit rate (CAN) or baud rate (serial) in bit/s, 0 when unknown.

@@ -46,6 +46,9 @@ class PcanUsbLink : public Link {
   LinkResult receive(CanMsg& msg, bool& got) override;
   // Empties the library's queues.
   void reset() override;
+  // The adapter's frames arrive on the library's side; there is no
+  // descriptor to wait on.
+  bool peerRunsApart() const override { return true; }
   // Takes PCANUSB_BAUDRATE from the options.
   void applySettings() override;
   int bitRate() const override;

@@ -54,6 +54,10 @@ int Poll_WaitReadable(int fd, int timeoutMs) { return pollReadable(fd, timeoutMs
 
 int Poll_WaitWritable(int fd, int timeoutMs) { return pollFor(fd, POLLOUT, timeoutMs); }
 
+void Poll_PauseRealMs(int ms) {
+  if (ms > 0) ::poll(nullptr, 0, ms);
+}
+
 int Poll_WaitReadableUntil(int fd, int64_t deadlineMs) {
   const int64_t left = deadlineMs - Clock_NowMs();
   if (left <= 0) return pollReadable(fd, 0);

@@ -23,3 +23,6 @@ int Poll_WaitWritable(int fd, int timeoutMs);
 // time-out. A peer that answers within the grace is seen at once; a silent peer
 // costs the grace instead of the whole time-out.
 int Poll_WaitReadableUntil(int fd, int64_t deadlineMs);
+
+// Lets ms of real time pass, whatever clock is installed.
+void Poll_PauseRealMs(int ms);

@@ -2,7 +2,6 @@
 // interface: the carried adapter library on the simulator's raw CAN port,
 // the reference source on node 124 of the same bus.
 #include <gtest/gtest.h>
-#include <time.h>
 
 #include "calib/SamBaseCalib.h"
 #include "calib/SamBaseCalibPanel.h"
@@ -11,27 +10,12 @@
 
 namespace {
 
-// The adapter library gives no descriptor to wait on, so a request looks for
-// its answer every millisecond: here that millisecond passes in real time too,
-// which gives the simulator time to answer. Fixed waits cost nothing.
-class AdapterClock : public ManualClock {
- public:
-  void sleepMs(int64_t ms) override {
-    if (ms == 1) {
-      timespec real{0, 1000 * 1000};
-      nanosleep(&real, nullptr);
-    }
-    ManualClock::sleepMs(ms);
-  }
-};
-
 class SamBaseCalibSim : public CalibSimTest {
  protected:
   void SetUp() override {
     CalibSimTest::SetUp();
-    Clock_Install(&adapterClock);
+    clock.setPeerGraceMs(2000);  // every module here answers: room for a loaded machine
   }
-  AdapterClock adapterClock;
 };
 
 TEST_F(SamBaseCalibSim, TheDemoModulesConvertersAreCalibratedThroughTheAdapter) {
