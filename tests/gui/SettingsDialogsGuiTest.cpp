@@ -153,7 +153,6 @@ TEST_F(SettingsDialogsTest, InterfaceSettingsPagesAndTheTypedModbusPort) {
                                        EXPECT_EQ(child<QComboBox>(d, "modbusPort")->currentText(),
                                                  "/dev/pts/42");
                                      });
-  FactoryMode_Set(false);
 }
 
 }  // namespace
