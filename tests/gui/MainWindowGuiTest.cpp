@@ -23,6 +23,7 @@
 #include "platform/Clock.h"
 #include "protocol/ModuleListWindow.h"
 #include "support/AppFixture.h"
+#include "support/GuiHelpers.h"
 
 namespace {
 
@@ -58,11 +59,7 @@ class MainWindowTest : public AppStateTest {
     return window->startUp();
   }
   template <class T>
-  T* find(const char* name) {
-    T* w = window->findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-  }
+  T* find(const char* name) { return Child<T>(window.get(), name); }
   QAction* act(const char* name) { return window->action(name); }
   UiTimer* timerWithPeriod(int ms) {
     for (UiTimer* t : ui.armedTimers())
