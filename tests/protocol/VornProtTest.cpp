@@ -128,25 +128,10 @@ TEST_F(VornProtTest, SendMessageWithoutInterfaceReportsTheInterfaceError) {
   EXPECT_NE(logText().find("  -> Failed: No interface active"), std::string::npos);
 }
 
-TEST_F(VornProtTest, TheTypeHighByteCountsOnlyWhenByteFiveIsZero) {
-  CanMsg reply;
-  reply.len = 8;
-  reply.data[1] = 0x85;
-  reply.data[2] = 0x10;
-  reply.data[3] = 4;
-  reply.data[4] = 0x01;
-  reply.data[5] = 0;
-  IdentifyReply id = VornProt_DecodeIdentify(reply);
-  EXPECT_EQ(id.type, 272u);
-  EXPECT_EQ(id.version, 4u);
-  EXPECT_EQ(id.state, 0x85u);
-  reply.data[5] = 3;
-  EXPECT_EQ(VornProt_DecodeIdentify(reply).type, 16u);
-}
-
 TEST_F(VornProtTest, ScanCheckListsIdentifyRepliesWithTheirDecodedTypes) {
   openLog();
   VornProt_ScanReset();
+  // The type's high byte (byte 4) counts only when byte 5 is zero.
   injectIdentify(9, {0x00, 0x85, 0x10, 0x01, 0x01, 0x00, 0, 0});
   injectIdentify(11, {0x00, 0x83, 0x10, 0x02, 0x01, 0x03, 0, 0});
   injectIdentify(12, {0x00, 0x85, 0x10, 0x01, 0x01, 0x00, 0});  // 7 bytes: no identify reply
