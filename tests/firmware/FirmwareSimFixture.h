@@ -21,10 +21,6 @@ class FirmwareSimTest : public ModuleSimTest {
     Option_SetInt("ERRORS_IN_STATUSBAR", 1);
     Option_SetInt("WAIT_AFTER_MODULERESET_MS", 2000);  // manual clock: costs nothing
   }
-  void TearDown() override {
-    FwUpload_SetRunning(false);
-    ModuleSimTest::TearDown();
-  }
 
   // A dsPIC30F module (code start 0x400) of the type, hardware 2.
   void addModule(int node, uint32_t type, uint8_t state) {
@@ -49,7 +45,6 @@ class FirmwareSimTest : public ModuleSimTest {
     EXPECT_TRUE(HexImageBuilder().addFirmware(layout).writeHexFile(path));
     return path;
   }
-  Bootloader& boot(SimModule& m) { return m.bootloader(); }
   // Runs module-side work: fn gets the module at node on bus 0.
   void onModule(int node, const std::function<void(SimModule&)>& fn) {
     ASSERT_TRUE(sim.withModule(sim.findModule(0, node), fn));

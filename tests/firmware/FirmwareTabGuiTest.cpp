@@ -8,42 +8,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTimer>
 
 #include "core/WideText.h"
 #include "firmware/FirmwareTab.h"
 #include "firmware/FwFileWatch.h"
 #include "firmware/UploadDialog.h"
-#include "module/ModuleDialog.h"
 #include "support/GuiModuleDialogs.h"
 
 namespace {
 
-class FirmwareTabTest : public FirmwareSimTest {
+class FirmwareTabTest : public WithModuleDialogs<FirmwareSimTest> {
  protected:
-  void SetUp() override {
-    FirmwareSimTest::SetUp();
-    InstallModuleDialogs();
-  }
-  void TearDown() override {
-    ModuleList_Clear();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    FirmwareSimTest::TearDown();
-  }
-
   // Opens the module's dialog on the firmware tab.
-  FirmwareTab* openTab(int node) {
-    rec = listed(node);
-    ModuleList_OpenDialog(rec);
-    ModuleDialog* d = ModuleDialog_FromHandle(rec->dialog);
-    EXPECT_NE(d, nullptr);
-    for (int i = 0; i < d->tabControl()->count(); ++i)
-      if (d->tabControl()->tabText(i) == "Firmware Update") d->tabControl()->setCurrentIndex(i);
-    auto* tab = d->findChild<FirmwareTab*>("TAB_MOD_FIRMWARE");
-    EXPECT_NE(tab, nullptr);
-    return tab;
-  }
+  FirmwareTab* openTab(int node) { return ShowModulePage<FirmwareTab>(listed(node), "TAB_MOD_FIRMWARE"); }
   static QString text(QWidget* tab, const char* name) {
     if (auto* e = tab->findChild<QLineEdit*>(name)) return e->text();
     if (auto* l = tab->findChild<QLabel*>(name)) return l->text();
@@ -67,7 +45,6 @@ class FirmwareTabTest : public FirmwareSimTest {
     button(tab, "fwWrite")->click();
   }
 
-  ModuleRec* rec = nullptr;
 };
 
 TEST_F(FirmwareTabTest, DemoModuleIsUpdatedFromAGeneratedFile) {

@@ -3,6 +3,7 @@
 // the wire, and the file watcher's timing.
 #include <gtest/gtest.h>
 
+#include <tuple>
 
 #include "core/ErrorReport.h"
 #include "firmware/FwFileWatch.h"
@@ -187,20 +188,16 @@ TEST_F(FwTabModuleTest, RestartAsksAndSendsTheTargetOfTheMode) {
   EXPECT_EQ(restartBytes(), std::vector<uint8_t>{0});
 }
 
-TEST_F(FwTabModuleTest, SearchModeModuleGoesToFirmwareWithByteFour) {
-  addFirmwareModule(0x01);
-  onModule([](SimModule& m) { m.enterSearchMode(); });
-  ui.expectMessage("Restart module into firmware?", UiAnswer::Ok);
-  EXPECT_EQ(FwTab_Restart(rec), 1);
-  EXPECT_EQ(restartBytes(), std::vector<uint8_t>{4});
-}
-
-TEST_F(FwTabModuleTest, SearchModeModuleGoesToBootloaderWithByteTwo) {
-  addFirmwareModule(0x85);
-  onModule([](SimModule& m) { m.enterSearchMode(); });
-  ui.expectMessage("Restart module into bootloader?", UiAnswer::Ok);
-  EXPECT_EQ(FwTab_Restart(rec), 1);
-  EXPECT_EQ(restartBytes(), std::vector<uint8_t>{2});
+TEST_F(FwTabModuleTest, SearchModeModuleGoesToFirmwareWithByteFourToBootloaderWithTwo) {
+  for (auto [state, question, target] : {std::tuple{0x01, "into firmware?", 4}, {0x85, "into bootloader?", 2}}) {
+    addFirmwareModule(uint8_t(state));
+    sim.clearTraffic();
+    onModule([](SimModule& m) { m.enterSearchMode(); });
+    ui.expectMessage(question, UiAnswer::Ok);
+    EXPECT_EQ(FwTab_Restart(rec), 1);
+    EXPECT_EQ(restartBytes(), std::vector<uint8_t>{uint8_t(target)});
+    sim.removeModule(module);
+  }
 }
 
 TEST_F(FwTabModuleTest, NoBootloaderOrNoFirmwareIsSaidBeforeRestarting) {

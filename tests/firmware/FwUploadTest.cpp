@@ -260,7 +260,6 @@ TEST(FwUploadPacing, NextTickIsDueAPeriodAfterTheTickStarted) {
   EXPECT_EQ(FwUpload_NextTickDelayMs(p, 5000), 7);
   clock.advance(20);  // a tick longer than the period: the next one at once
   EXPECT_EQ(FwUpload_NextTickDelayMs(p, 5000), 0);
-  Clock_Install(nullptr);
 }
 
 }  // namespace

@@ -51,55 +51,37 @@ TEST_F(HexReadTest, GapsAndDescendingRecordsStayApartInFileOrder) {
                                                       {0x3, Bytes({8})}}));
 }
 
-TEST_F(HexReadTest, LinearAndSegmentBasesAreAppliedTogether) {
-  // linear base 0x0001 -> 0x10010
-  ASSERT_EQ(r.read(Lines({Record(4, 0, {0x00, 0x01}), Record(0, 0x0010, {0xAA})}) + kEof), 0);
-  EXPECT_EQ(r.segments(), (std::vector<SegmentValue>{{0x10010, Bytes({0xAA})}}));
-
-  // segment base 0x1000 -> 0x10010 as well
-  ASSERT_EQ(r.read(Lines({Record(2, 0, {0x10, 0x00}), Record(0, 0x0010, {0xBB})}) + kEof), 0);
-  EXPECT_EQ(r.segments(), (std::vector<SegmentValue>{{0x10010, Bytes({0xBB})}}));
-
-  // Each base keeps its value until the next record of its own type.
-  std::string text = Lines({Record(4, 0, {0x00, 0x02}), Record(2, 0, {0x00, 0x10}),
-                            Record(0, 0x0001, {1}),    // 0x20000 + 0x100 + 1
-                            Record(4, 0, {0x00, 0x03}),
-                            Record(0, 0x0001, {2}),    // 0x30000 + 0x100 + 1
-                            Record(2, 0, {0x00, 0x00}),
-                            Record(0, 0x0001, {3})});  // 0x30000 + 1
-  ASSERT_EQ(r.read(text + kEof), 0);
-  EXPECT_EQ(r.segments(), (std::vector<SegmentValue>{{0x20101, Bytes({1})},
-                                                      {0x30101, Bytes({2})},
-                                                      {0x30001, Bytes({3})}}));
-}
-
-TEST_F(HexReadTest, BasesStartAtZeroForEveryRead) {
-  ASSERT_EQ(r.read(Lines({Record(4, 0, {0x12, 0x34}), Record(2, 0, {0x10, 0x00})}) + kEof), 0);
-  ASSERT_EQ(r.read(Lines({Record(0, 0x0040, {9})}) + kEof), 0);
-  EXPECT_EQ(r.segments(), (std::vector<SegmentValue>{{0x40, Bytes({9})}}));
-}
-
-TEST_F(HexReadTest, RecordsJoinAcrossA64KiBPage) {
-  std::string text = Lines({Record(4, 0, {0x00, 0x01}), Record(0, 0xFFFE, {1, 2}),
-                            Record(4, 0, {0x00, 0x02}), Record(0, 0x0000, {3, 4})});
-  ASSERT_EQ(r.read(text + kEof), 0);
-  EXPECT_EQ(r.segments(), (std::vector<SegmentValue>{{0x1FFFE, Bytes({1, 2, 3, 4})}}));
-}
-
-TEST_F(HexReadTest, SegmentEndingAt4GiBIsNotJoinedWithAddressZero) {
-  // The first record ends exactly at 2^32; a wrapping end must not look contiguous.
-  std::string text = Lines({Record(4, 0, {0xFF, 0xFF}), Record(0, 0xFFFE, {1, 2}),
-                            Record(4, 0, {0x00, 0x00}), Record(0, 0x0000, {3, 4})});
-  ASSERT_EQ(r.read(text + kEof), 0);
-  EXPECT_EQ(r.segments(), (std::vector<SegmentValue>{{0xFFFFFFFE, Bytes({1, 2})},
-                                                      {0x0, Bytes({3, 4})}}));
-}
-
-TEST_F(HexReadTest, FileWithoutDataKeepsOneEmptySegment) {
+TEST_F(HexReadTest, AddressBasesPagesAndTheEndOfTheAddressSpace) {
+  const struct {
+    const char* what;
+    std::string text;
+    std::vector<SegmentValue> segments;
+  } cases[] = {
+      {"linear base 0x0001", Lines({Record(4, 0, {0x00, 0x01}), Record(0, 0x0010, {0xAA})}), {{0x10010, Bytes({0xAA})}}},
+      {"segment base 0x1000", Lines({Record(2, 0, {0x10, 0x00}), Record(0, 0x0010, {0xBB})}), {{0x10010, Bytes({0xBB})}}},
+      // A read starts with both bases at zero (the first case leaves the
+      // linear base at 1, the second the segment base at 0x1000).
+      {"bases start at zero for every read", Lines({Record(0, 0x0040, {9})}), {{0x40, Bytes({9})}}},
+      // Each base keeps its value until the next record of its own type.
+      {"both bases",
+       Lines({Record(4, 0, {0x00, 0x02}), Record(2, 0, {0x00, 0x10}), Record(0, 0x0001, {1}),
+              Record(4, 0, {0x00, 0x03}), Record(0, 0x0001, {2}), Record(2, 0, {0x00, 0x00}), Record(0, 0x0001, {3})}),
+       {{0x20101, Bytes({1})}, {0x30101, Bytes({2})}, {0x30001, Bytes({3})}}},
+      {"joined across a 64 KiB page",
+       Lines({Record(4, 0, {0x00, 0x01}), Record(0, 0xFFFE, {1, 2}), Record(4, 0, {0x00, 0x02}), Record(0, 0, {3, 4})}),
+       {{0x1FFFE, Bytes({1, 2, 3, 4})}}},
+      // The first record ends exactly at 2^32; a wrapping end must not look contiguous.
+      {"not joined across 4 GiB",
+       Lines({Record(4, 0, {0xFF, 0xFF}), Record(0, 0xFFFE, {1, 2}), Record(4, 0, {0x00, 0x00}), Record(0, 0, {3, 4})}),
+       {{0xFFFFFFFE, Bytes({1, 2})}, {0x0, Bytes({3, 4})}}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(r.read(c.text + kEof), 0) << c.what;
+    EXPECT_EQ(r.segments(), c.segments) << c.what;
+  }
   ASSERT_EQ(r.read(kEof), 0);
-  auto segs = r.segments();
-  ASSERT_EQ(segs.size(), 1u);
-  EXPECT_TRUE(segs[0].bytes.empty());
+  ASSERT_EQ(r.segments().size(), 1u);  // a file without data keeps one empty segment
+  EXPECT_TRUE(r.segments()[0].bytes.empty());
 }
 
 TEST_F(HexReadTest, OtherRecordsAndTextAreAcceptedAroundData) {
@@ -232,16 +214,13 @@ TEST_F(HexReadTest, FileNameIsInsertedAsTextNotAsFormat) {
 
 // ---- long lines --------------------------------------------------------------
 
-TEST_F(HexReadTest, LinesUpTo1023CharactersCountOnce) {
+TEST_F(HexReadTest, LinesUpTo1023CharactersCountOnceLongerOnesContinue) {
   std::string text = std::string(1023, 'x') + "\n" + std::string(1023, ' ') + "\r\n" +
                      ":0100000055AB\n";  // bad checksum on line 3
   EXPECT_EQ(r.read(text), -7);
   EXPECT_EQ(HexFile_GetErrorText(), r.errorText("Checksum error", 3));
-}
-
-TEST_F(HexReadTest, LongerLinesContinueAsTheNextLine) {
   // 1024 and 2047 characters: two and three lines.
-  std::string text = std::string(1024, 'x') + "\n" + std::string(2047, '-') + "\n" +
+  text = std::string(1024, 'x') + "\n" + std::string(2047, '-') + "\n" +
                      ":0100000055AB\n";
   EXPECT_EQ(r.read(text), -7);
   EXPECT_EQ(HexFile_GetErrorText(), r.errorText("Checksum error", 6));

@@ -84,12 +84,9 @@ TEST(FwImageTest, MarkerOnlyWhereAsked) {
   EXPECT_TRUE(holdsMarker(FwImage_FirmwareBytes(layout)));
 }
 
-TEST(FwImageTest, PokeChangesBytesInsideBlocksOnly) {
+TEST(FwImageTest, TextOptionsThatCannotBeWrittenAreRefused) {
   HexImageBuilder b;
-  b.add(0x100, Counting(8)).add(0x200, Counting(8));
-  EXPECT_TRUE(b.poke(0x106, Bytes({0xEE, 0xEF})));
-  EXPECT_EQ(b.blocks()[0].bytes, Bytes({0, 1, 2, 3, 4, 5, 0xEE, 0xEF}));
-  EXPECT_FALSE(b.poke(0x107, Bytes({1, 2})));  // the second byte falls in the gap
+  b.add(0x100, Counting(8));
   HexTextOptions noRecords;
   noRecords.recordLength = 0;
   EXPECT_THROW(b.hexText(noRecords), std::invalid_argument);
@@ -173,16 +170,6 @@ TEST(FwImageHexTextTest, MarkerAtTheVeryEndOfASegment) {
     EXPECT_EQ(AsText({last.end() - 15, last.end()}), kFwInfoMarker);
     EXPECT_EQ(AsText(last).find(kFwInfoMarker), 985u);
   }
-}
-
-TEST(FwImageHexTextTest, WithoutEndRecordTheReaderComplains) {
-  HexImageBuilder b;
-  b.addPattern(0, 40, 1);
-  HexTextOptions o;
-  o.endRecord = false;
-  HexTextReader r;
-  EXPECT_EQ(r.read(b.hexText(o)), -12);
-  EXPECT_EQ(HexFile_GetErrorText(), r.errorText("No EOF record", 3));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "core/WideText.h"
 #include "firmware/MultiUpdateDialog.h"
+#include "support/GuiHelpers.h"
 
 namespace {
 
@@ -38,9 +39,7 @@ TEST_F(MultiUpdateDialogTest, TicksAndRunUpdateTheChosenModules) {
   EXPECT_EQ(d.windowTitle(), "Multi Update");
   QTreeWidget* l = list(&d);
   ASSERT_EQ(l->topLevelItemCount(), 3);
-  QStringList titles;
-  for (int c = 0; c < l->columnCount(); ++c) titles << l->headerItem()->text(c);
-  EXPECT_EQ(titles, QStringList({"Select", "CAN ID", "Module Name", "Status", "Firmware", "Bootloader", "Result"}));
+  EXPECT_EQ(HeaderTexts(l), QStringList({"Select", "CAN ID", "Module Name", "Status", "Firmware", "Bootloader", "Result"}));
   EXPECT_EQ(cell(&d, 0, 1), "2");
   EXPECT_EQ(cell(&d, 2, 2), "KVX 730-08");  // node 6
   EXPECT_EQ(d.findChild<QLabel*>("muModule1")->text(), "KVX 730-08");

@@ -25,10 +25,6 @@ class UploadDialogTest : public UploadTest {
     image = FwImage_Pattern(256, 11);
     file = writeHex(HexImageBuilder().add(0, image));
   }
-  void TearDown() override {
-    Shell_SetUpdateControlsHook({});
-    UploadTest::TearDown();
-  }
 
   QString progressText(UploadDialog& d) { return d.findChild<QLabel*>("uploadProgressText")->text(); }
   int bar(UploadDialog& d) { return d.findChild<QProgressBar*>("uploadProgress")->value(); }
@@ -79,17 +75,6 @@ TEST_F(UploadDialogTest, RunsPacedBySendIntervalAndEndsWithTheSuccessMessage) {
   EXPECT_FALSE(ui.waitCursor());
   EXPECT_FALSE(ui.isArmed(&d.run().timer()));
   EXPECT_EQ(flash(0, 256), image);
-}
-
-TEST_F(UploadDialogTest, ShortIntervalRunsAHundredStepsPerTick) {
-  Option_SetDouble("PROGRAM_SEND_INTERVAL_MS", 0.05);
-  UploadDialog d(nullptr, rec, file);
-  ASSERT_TRUE(d.start());
-  EXPECT_EQ(d.run().pacing().stepsPerTick, 100);
-  EXPECT_EQ(ui.armedPeriod(&d.run().timer()), 10);
-  ui.expectMessage("Firmware upload finished successfully", UiAnswer::Ok);
-  EXPECT_EQ(runToEnd(d), 1);  // 256 bytes take fewer than a hundred steps
-  EXPECT_EQ(d.uploadResult(), 1);
 }
 
 TEST_F(UploadDialogTest, FailureShowsTheEngineMessageAndClearsTheFlag) {

@@ -24,9 +24,6 @@ class UploadTest : public SimConnectedTest {
     rec.node = kNode;
     rec.bus = 'c';
   }
-  void TearDown() override {
-    SimConnectedTest::TearDown();
-  }
 
   // A module of the processor type in its bootloader, at kNode.
   SimModuleId addModule(uint8_t cpu) {

@@ -23,22 +23,11 @@
 #include "core/Options.h"
 #include "logger/LoggerDialog.h"
 #include "support/AppFixture.h"
+#include "support/GuiHelpers.h"
 
 namespace {
 
-template <class T>
-T* child(QWidget* w, const char* name) {
-  T* found = w->findChild<T*>(name);
-  EXPECT_NE(found, nullptr) << name;
-  return found;
-}
-
-QStringList tabLabels(QWidget* dialog) {
-  QStringList out;
-  auto* tabs = dialog->findChild<QTabWidget*>(kTabControlName);
-  for (int i = 0; tabs && i < tabs->count(); ++i) out << tabs->tabText(i);
-  return out;
-}
+QStringList tabLabels(QWidget* dialog) { return TabTexts(dialog->findChild<QTabWidget*>(kTabControlName)); }
 
 class SettingsDialogsTest : public AppStateTest {
  protected:
@@ -79,26 +68,26 @@ TEST_F(SettingsDialogsTest, SettingsPagesStoreWhenLeftAndThePageIsRemembered) {
     EXPECT_EQ(d->windowTitle(), "Settings");
     EXPECT_EQ(tabLabels(d), QStringList({"General", "Scan Bus", "Firmware Update", "CAN Logger"}));
     EXPECT_EQ(d->selectedPage(), 0);
-    EXPECT_TRUE(child<QCheckBox>(d, "moduleTestFeatures")->isHidden()) << "factory mode only";
+    EXPECT_TRUE(Child<QCheckBox>(d, "moduleTestFeatures")->isHidden()) << "factory mode only";
     d->selectPage(1);
-    child<QLineEdit>(d, "scanRangeFrom")->setText("150");
-    child<QLineEdit>(d, "scanRangeTo")->setText("3");
-    child<QLineEdit>(d, "scanInterval")->setText("5");
-    child<QCheckBox>(d, "flashScan")->setChecked(true);
-    EXPECT_FALSE(child<QLineEdit>(d, "scanInterval")->isEnabled());
+    Child<QLineEdit>(d, "scanRangeFrom")->setText("150");
+    Child<QLineEdit>(d, "scanRangeTo")->setText("3");
+    Child<QLineEdit>(d, "scanInterval")->setText("5");
+    Child<QCheckBox>(d, "flashScan")->setChecked(true);
+    EXPECT_FALSE(Child<QLineEdit>(d, "scanInterval")->isEnabled());
     d->selectPage(2);  // leaving the page stores it
     EXPECT_EQ(Option_GetInt("SCAN_RANGE_START"), 3);
     EXPECT_EQ(Option_GetInt("SCAN_RANGE_STOP"), 127);
     EXPECT_EQ(Option_GetInt("SCAN_SEND_INTERVAL_MS"), 10);
     EXPECT_EQ(Option_GetInt("SCAN_FLASHMODE"), 1);
-    child<QLineEdit>(d, "sendInterval")->setText("0.05");
+    Child<QLineEdit>(d, "sendInterval")->setText("0.05");
   });
   // OK stored the visible page too, and the next opening starts there.
   EXPECT_DOUBLE_EQ(Option_GetDouble("PROGRAM_SEND_INTERVAL_MS"), 0.1);
   whileOpen<SettingsDialog>([] { SettingsDialog_Open(nullptr); }, SettingsDialog_Instance,
                             [](SettingsDialog* d) {
                               EXPECT_EQ(d->selectedPage(), 2);
-                              EXPECT_EQ(child<QLineEdit>(d, "sendInterval")->text(), "0.1");
+                              EXPECT_EQ(Child<QLineEdit>(d, "sendInterval")->text(), "0.1");
                             });
 }
 
@@ -110,10 +99,10 @@ TEST_F(SettingsDialogsTest, OnlyOneSettingsDialogAndTheLoggerAsksForItsPage) {
   window->action("actionCanLogger")->trigger();
   LoggerDialog* logger = Logger_Instance();
   ASSERT_NE(logger, nullptr);
-  whileOpen<SettingsDialog>([&] { child<QPushButton>(logger, "settingsButton")->click(); },
+  whileOpen<SettingsDialog>([&] { Child<QPushButton>(logger, "settingsButton")->click(); },
                             SettingsDialog_Instance, [](SettingsDialog* d) {
                               EXPECT_EQ(d->selectedPage(), 3);
-                              EXPECT_NE(child<QLineEdit>(d, "displayBuffer"), nullptr);
+                              EXPECT_NE(Child<QLineEdit>(d, "displayBuffer"), nullptr);
                               // Asking again brings this one forward at the page asked for.
                               SettingsDialog_Open(nullptr, 1);
                               EXPECT_EQ(d->selectedPage(), 1);
@@ -134,14 +123,14 @@ TEST_F(SettingsDialogsTest, InterfaceSettingsPagesAndTheTypedModbusPort) {
                                      [](InterfaceSettingsDialog* d) {
     EXPECT_EQ(d->windowTitle(), "Interface Settings");
     EXPECT_EQ(tabLabels(d), QStringList({"PCAN USB", "KVX Master (Ethernet)", "Modbus"}));
-    EXPECT_EQ(child<QComboBox>(d, "canBaudrate")->currentText(), "125 k");
-    EXPECT_EQ(child<QLabel>(d, "pcanLibrary")->text(), "(not loaded)");
-    child<QComboBox>(d, "canBaudrate")->setCurrentText("250 k");
+    EXPECT_EQ(Child<QComboBox>(d, "canBaudrate")->currentText(), "125 k");
+    EXPECT_EQ(Child<QLabel>(d, "pcanLibrary")->text(), "(not loaded)");
+    Child<QComboBox>(d, "canBaudrate")->setCurrentText("250 k");
     d->selectPage(2);
     EXPECT_EQ(Option_GetInt("PCANUSB_BAUDRATE"), 5);
-    EXPECT_FALSE(child<QComboBox>(d, "modbusMode")->isEnabled());
-    child<QComboBox>(d, "modbusPort")->setEditText("/dev/pts/42");
-    child<QComboBox>(d, "modbusBaudrate")->setCurrentText("57600");
+    EXPECT_FALSE(Child<QComboBox>(d, "modbusMode")->isEnabled());
+    Child<QComboBox>(d, "modbusPort")->setEditText("/dev/pts/42");
+    Child<QComboBox>(d, "modbusBaudrate")->setCurrentText("57600");
   });
   EXPECT_STREQ(Option_GetString("MODBUS_COMPORTNAME"), "/dev/pts/42");
   EXPECT_EQ(Option_GetLong("MODBUS_BAUDRATE"), 57600);
@@ -150,10 +139,9 @@ TEST_F(SettingsDialogsTest, InterfaceSettingsPagesAndTheTypedModbusPort) {
   whileOpen<InterfaceSettingsDialog>([] { InterfaceSettingsDialog_Open(nullptr); },
                                      InterfaceSettingsDialog_Instance, [](InterfaceSettingsDialog* d) {
                                        EXPECT_EQ(d->selectedPage(), 2);
-                                       EXPECT_EQ(child<QComboBox>(d, "modbusPort")->currentText(),
+                                       EXPECT_EQ(Child<QComboBox>(d, "modbusPort")->currentText(),
                                                  "/dev/pts/42");
                                      });
-  FactoryMode_Set(false);
 }
 
 }  // namespace

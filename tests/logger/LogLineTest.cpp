@@ -23,35 +23,30 @@ TEST(LogLineCanOpen, NamesEveryIdentifierRange) {
       {0x185, "5: TxPDO1"},     {0x205, "5: RxPDO1"},     {0x285, "5: TxPDO2"},     {0x305, "5: RxPDO2"},
       {0x385, "5: TxPDO3"},     {0x405, "5: RxPDO3"},     {0x485, "5: TxPDO4"},     {0x505, "5: RxPDO4"},
       {0x585, "5: TxSDO"},      {0x605, "5: RxSDO"},      {0x785, "5: TxPDO5"},     {0x7FF, "127: TxPDO5"},
-      {0x005, "(?)"},           {0x800, "(?)"},           {0x12345678, "(?)"},
+      {0x005, "(?)"},           {0x800, "(?)"},           {0x12345678, "(?)"},      {0x685, "(?)"},
   };
   for (const Case& c : cases) EXPECT_EQ(CanOpen(Msg(c.id, {1, 2})), c.text) << std::hex << c.id;
   EXPECT_EQ(CanOpen(Msg(0x185 | CANMSG_FLAG_LONG)), "5: TxPDO1");
 }
 
-TEST(LogLineCanOpen, NmtNamesTheCommandAndTheAddressedNode) {
-  EXPECT_EQ(CanOpen(Msg(0x000, {1, 0})), "NMT start");
-  EXPECT_EQ(CanOpen(Msg(0x000, {2, 6})), "6: NMT stop");
-  EXPECT_EQ(CanOpen(Msg(0x000, {129, 7})), "7: NMT reset");
-  EXPECT_EQ(CanOpen(Msg(0x000, {130, 0})), "NMT reset");
-  EXPECT_EQ(CanOpen(Msg(0x000, {128, 3})), "3: NMT (?)");
-  EXPECT_EQ(CanOpen(Msg(0x000, {1})), "NMT");
-  EXPECT_EQ(CanOpen(Msg(0x000, {1, 2, 3})), "NMT");
-}
-
-TEST(LogLineCanOpen, BootupNeedsAZeroByteAndNoRemoteFlag) {
-  EXPECT_EQ(CanOpen(Msg(0x705, {0})), "5: Bootup");
-  EXPECT_EQ(CanOpen(Msg(0x705, {5})), "5: NodeGuarding");
-  EXPECT_EQ(CanOpen(Msg(0x705)), "5: NodeGuarding");
-  EXPECT_EQ(CanOpen(Msg(0x705 | CANMSG_FLAG_REMOTE, {0})), "5: NodeGuarding");
-  EXPECT_EQ(CanOpen(Msg(0x700, {0})), "0: Bootup");
-}
-
-TEST(LogLineCanOpen, ModuleProtocolIsNamedOnlyInFactoryMode) {
-  EXPECT_EQ(CanOpen(Msg(0x685, {0x80}), true), "5: VnProt");
-  EXPECT_EQ(CanOpen(Msg(0x685, {0x80}), false), "(?)");
-  EXPECT_EQ(CanOpen(Msg(0x680), true), "0: VnProt");
-  EXPECT_EQ(CanOpen(Msg(0x6FF), true), "127: VnProt");
+TEST(LogLineCanOpen, NmtBootupAndTheModuleProtocolInFactoryMode) {
+  const struct {
+    CanMsg msg;
+    bool factory;
+    const char* text;
+  } cases[] = {
+      {Msg(0x000, {1, 0}), false, "NMT start"},     {Msg(0x000, {2, 6}), false, "6: NMT stop"},
+      {Msg(0x000, {129, 7}), false, "7: NMT reset"}, {Msg(0x000, {130, 0}), false, "NMT reset"},
+      {Msg(0x000, {128, 3}), false, "3: NMT (?)"},   {Msg(0x000, {1}), false, "NMT"},
+      {Msg(0x000, {1, 2, 3}), false, "NMT"},
+      // A bootup message needs a zero byte and no remote flag.
+      {Msg(0x705, {0}), false, "5: Bootup"},         {Msg(0x705, {5}), false, "5: NodeGuarding"},
+      {Msg(0x705), false, "5: NodeGuarding"},        {Msg(0x705 | CANMSG_FLAG_REMOTE, {0}), false, "5: NodeGuarding"},
+      {Msg(0x700, {0}), false, "0: Bootup"},
+      {Msg(0x685, {0x80}), true, "5: VnProt"},       {Msg(0x680), true, "0: VnProt"},
+      {Msg(0x6FF), true, "127: VnProt"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CanOpen(c.msg, c.factory), c.text) << c.text;
 }
 
 std::string Column(const LogEntry& e, int column, const std::string& event = "") {

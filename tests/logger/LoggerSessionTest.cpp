@@ -20,9 +20,6 @@ class LoggerSessionTest : public LoggerStateTest {
     activateFakeCanLink();
     ASSERT_EQ(GetInterfaceType(), kInterfacePcanUsb);
   }
-  void TearDown() override {
-    LoggerStateTest::TearDown();
-  }
 
   // One display line: the columns joined by "|".
   static std::string Row(const LoggerSession& s, size_t row) {

@@ -21,7 +21,6 @@
 #include "app/ModulePages.h"
 #include "ui/TabDialog.h"
 #include "protocol/ModuleListWindow.h"
-#include "protocol/VornProt.h"
 #include "support/GuiModuleDialogs.h"
 
 namespace {
@@ -29,11 +28,10 @@ namespace {
 int g_selectedLine = -2;
 int g_linesChanged = 0;
 
-class ModuleDialogTest : public ModuleSimTest {
+class ModuleDialogTest : public WithModuleDialogs<ModuleSimTest> {
  protected:
   void SetUp() override {
-    ModuleSimTest::SetUp();
-    InstallModuleDialogs();
+    WithModuleDialogs::SetUp();
     ModuleListHooks view;
     view.selectLine = [](int line) { g_selectedLine = line; };
     view.linesChanged = [] { ++g_linesChanged; };
@@ -41,12 +39,6 @@ class ModuleDialogTest : public ModuleSimTest {
     g_selectedLine = -2;
     g_linesChanged = 0;
   }
-  void TearDown() override {
-    ModuleList_Clear();
-    flushDeletes();
-    ModuleSimTest::TearDown();
-  }
-  static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
   // Lists a module of the simulator and opens its dialog as a double click does.
   ModuleDialog* open(int node) {
@@ -54,30 +46,9 @@ class ModuleDialogTest : public ModuleSimTest {
     ModuleList_OpenDialog(rec);
     return ModuleDialog_FromHandle(rec->dialog);
   }
-  static QStringList tabs(ModuleDialog* d) {
-    QStringList out;
-    for (int i = 0; i < d->tabControl()->count(); ++i) out << d->tabControl()->tabText(i);
-    return out;
-  }
-  // The tabs a dialog should carry: the module's tab list in its order, less
-  // the pages that no subsystem provides (yet).
-  static QStringList expectedTabs(const ModuleRec& rec) {
-    QStringList out;
-    for (const ModuleTabEntry& t : ModuleTabs_List(rec, ModuleTabs_CurrentModes()))
-      if (ModulePages_Find(t.pageName)) out << t.label;
-    return out;
-  }
-  template <class T>
-  static T* child(QWidget* w, const char* name) {
-    T* c = w->findChild<T*>(name);
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-  }
-  static QString field(QWidget* w, const char* name) { return child<QLineEdit>(w, name)->text(); }
-  static CanBusTab* busTab(ModuleDialog* d) {
-    d->tabControl()->setCurrentIndex(1);
-    return child<CanBusTab>(d, "TAB_MOD_BUSCONFIG");
-  }
+  static QStringList tabs(ModuleDialog* d) { return TabTexts(d->tabControl()); }
+  static QString field(QWidget* w, const char* name) { return Child<QLineEdit>(w, name)->text(); }
+  static CanBusTab* busTab(ModuleDialog* d) { return ShowModulePage<CanBusTab>(d->module(), "TAB_MOD_BUSCONFIG"); }
 };
 
 TEST_F(ModuleDialogTest, UnknownTypeGetsOnlyInfoAndItsTitle) {
@@ -92,10 +63,7 @@ TEST_F(ModuleDialogTest, UnknownTypeGetsOnlyInfoAndItsTitle) {
   EXPECT_TRUE(d->property("kvxModuleDialog").toBool());
   EXPECT_EQ(tabs(d), QStringList{"Info"});
   EXPECT_EQ(field(d, "infoName"), "(unknown, #99)");
-  EXPECT_EQ(field(d, "infoHardwareVersion"), "1");
   EXPECT_EQ(field(d, "infoFirmwareVersion"), "");
-  EXPECT_EQ(field(d, "infoBootloaderVersion"), "");
-  EXPECT_TRUE(framesToModules().empty());
 }
 
 TEST_F(ModuleDialogTest, KnownModuleShowsItsInfoPage) {
@@ -103,18 +71,17 @@ TEST_F(ModuleDialogTest, KnownModuleShowsItsInfoPage) {
   ModuleDialog* d = open(2);
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->windowTitle(), "KVX 730-08,  CAN ID 2 (0x02)");
-  EXPECT_EQ(tabs(d).mid(0, 2), (QStringList{"Info", "CAN Bus"}));
-  EXPECT_EQ(tabs(d), expectedTabs(*d->module()));
+  EXPECT_EQ(tabs(d), (QStringList{"Info", "CAN Bus", "Firmware Update", "Digital In", "Digital Out"}));
   EXPECT_EQ(field(d, "infoName"), "KVX 730-08");
   EXPECT_EQ(field(d, "infoBootloaderVersion"), "1.2");
   EXPECT_EQ(field(d, "infoFirmwareVersion"), "2.5");
   EXPECT_EQ(field(d, "infoStatus"), "5 (Operational)");
   EXPECT_EQ(field(d, "infoMode"), "Firmware");
   EXPECT_EQ(field(d, "infoShippingDate"), "14 May 2019, 09:30:00");
-  EXPECT_FALSE(child<QLineEdit>(d, "infoCompatible")->isVisible());
-  EXPECT_FALSE(child<QLineEdit>(d, "infoProgrammingDate")->isVisible());
-  EXPECT_FALSE(child<QLabel>(d, "infoProgrammingDateLabel")->isVisible());
-  EXPECT_FALSE(child<QPushButton>(d, "setShippingDate")->isVisible());
+  EXPECT_FALSE(Child<QLineEdit>(d, "infoCompatible")->isVisible());
+  EXPECT_FALSE(Child<QLineEdit>(d, "infoProgrammingDate")->isVisible());
+  EXPECT_FALSE(Child<QLabel>(d, "infoProgrammingDateLabel")->isVisible());
+  EXPECT_FALSE(Child<QPushButton>(d, "setShippingDate")->isVisible());
   // A second double click brings the same dialog to the front.
   ModuleRec* rec = d->module();
   ModuleList_OpenDialog(rec);
@@ -127,8 +94,8 @@ TEST_F(ModuleDialogTest, FactoryModeSetsTheShippingDateFromTheInfoPage) {
   connectDemo();
   ModuleDialog* d = open(3);
   EXPECT_EQ(field(d, "infoName"), "KVX 740-02   (#32)");
-  EXPECT_TRUE(child<QLineEdit>(d, "infoProgrammingDate")->isVisible());
-  auto* set = child<QPushButton>(d, "setShippingDate");
+  EXPECT_TRUE(Child<QLineEdit>(d, "infoProgrammingDate")->isVisible());
+  auto* set = Child<QPushButton>(d, "setShippingDate");
   EXPECT_TRUE(set->isVisible());
   EXPECT_TRUE(set->isEnabled());
   EXPECT_EQ(field(d, "infoShippingDate"), "02 Nov 2020, 14:12:45");
@@ -144,7 +111,7 @@ TEST_F(ModuleDialogTest, EveryTabHasARealPageInTheOrderOfTheTabList) {
   Option_SetInt("DEBUG_MODE", 1);
   Option_SetInt("MODULETEST_MODE", 1);
   connectDemo();
-  for (int node : {2, 3, 5, 20}) {
+  for (int node : {2, 3, 5, 7, 20}) {  // 7: bootloader only, no firmware pages
     ModuleDialog* d = open(node);
     ASSERT_NE(d, nullptr) << node;
     // Only pages that exist are added: each tab's page carries the name of
@@ -159,21 +126,6 @@ TEST_F(ModuleDialogTest, EveryTabHasARealPageInTheOrderOfTheTabList) {
     EXPECT_EQ(tabs(d).mid(0, 2), (QStringList{"Info", "CAN Bus"})) << node;
   }
   EXPECT_EQ(ModulePages_Find("TAB_MOD_NO_SUCH_PAGE"), nullptr);
-}
-
-TEST_F(ModuleDialogTest, BootloaderModuleShowsNoFirmwarePagesAndDashedVersion) {
-  FactoryMode_Set(true);
-  Option_SetInt("DEBUG_MODE", 1);
-  connectDemo();
-  ModuleDialog* d = open(7);  // digital outputs, bootloader only, no firmware
-  ASSERT_NE(d, nullptr);
-  for (const char* firmwareOnly : {"SMS", "Analog In", "Analog Out", "Digital In", "Digital Out", "SDOs",
-                                   "Vref Calib"})
-    EXPECT_FALSE(tabs(d).contains(firmwareOnly)) << firmwareOnly;
-  EXPECT_EQ(field(d, "infoMode"), "Bootloader");
-  EXPECT_EQ(field(d, "infoStatus"), "1 (Bootloader)");
-  EXPECT_EQ(field(d, "infoBootloaderVersion"), "1.1");
-  EXPECT_EQ(field(d, "infoFirmwareVersion"), "-");
 }
 
 TEST_F(ModuleDialogTest, InfoPageReadsAgainEachTimeItIsShown) {
@@ -191,7 +143,7 @@ TEST_F(ModuleDialogTest, InfoPageReadsAgainEachTimeItIsShown) {
 TEST_F(ModuleDialogTest, ClosingTheDialogClosesTheWindowsOfItsPages) {
   connectDemo();
   ModuleDialog* d = open(2);
-  QWidget* info = child<QWidget>(d, "TAB_MOD_INFO");
+  QWidget* info = Child<QWidget>(d, "TAB_MOD_INFO");
   auto* owned = new QDialog(info);
   owned->setAttribute(Qt::WA_DeleteOnClose);
   owned->show();
@@ -199,9 +151,9 @@ TEST_F(ModuleDialogTest, ClosingTheDialogClosesTheWindowsOfItsPages) {
   // deleted along with the page.
   bool closed = false;
   QObject::connect(owned, &QDialog::finished, [&closed] { closed = true; });
-  child<QPushButton>(d, "closeButton")->click();
+  Child<QPushButton>(d, "closeButton")->click();
   EXPECT_TRUE(closed);
-  flushDeletes();
+  FlushDeletes();
 }
 
 TEST_F(ModuleDialogTest, InfoPageShowsASecondOrderCodeOnlyWhenThereIsOne) {
@@ -210,8 +162,8 @@ TEST_F(ModuleDialogTest, InfoPageShowsASecondOrderCodeOnlyWhenThereIsOne) {
   ModuleDialog* d = open(3);
   EXPECT_EQ(field(d, "infoName"), "KVX 710-16");
   EXPECT_EQ(field(d, "infoCompatible"), "KVX 710-16-T");
-  EXPECT_TRUE(child<QLineEdit>(d, "infoCompatible")->isVisible());
-  EXPECT_TRUE(child<QLabel>(d, "infoCompatibleLabel")->isVisible());
+  EXPECT_TRUE(Child<QLineEdit>(d, "infoCompatible")->isVisible());
+  EXPECT_TRUE(Child<QLabel>(d, "infoCompatibleLabel")->isVisible());
 }
 
 TEST_F(ModuleDialogTest, ModuleMenuSetsTheShippingDateOfAllModules) {
@@ -229,16 +181,11 @@ TEST_F(ModuleDialogTest, ModuleMenuSetsTheShippingDateOfAllModules) {
     auto* action = main.findChild<QAction*>("actionShippingDate");
     ASSERT_NE(action, nullptr);
     action->trigger();
-    std::vector<int> nodes;
-    for (const SimFrame& f : framesToModules()) {
-      EXPECT_EQ(Bytes(f), (std::vector<int>{0x65, 20, 26, 12, 6, 12, 0, 0}));
-      nodes.push_back(int(f.id) - 0x680);
-    }
-    EXPECT_EQ(nodes, (std::vector<int>{2, 3}));
-    EXPECT_EQ(ModuleList_CountDialogs(), 0);  // every module dialog was closed
+    EXPECT_EQ(moduleConfig(2).shippingDate, SimDate::make(2026, 12, 6, 12, 0, 0));
     EXPECT_EQ(moduleConfig(3).shippingDate, SimDate::make(2026, 12, 6, 12, 0, 0));
+    EXPECT_EQ(ModuleList_CountDialogs(), 0);  // every module dialog was closed
     ModuleList_Clear();
-    flushDeletes();
+    FlushDeletes();
     Option_SetInt("ASK_BEFORE_EXIT", 0);
   }
 }
@@ -257,7 +204,7 @@ TEST_F(ModuleDialogTest, DialogsCascadeFromTheListsRightEdgeAndRestartWhenAllAre
   EXPECT_EQ(QPoint(second->dialogX, second->dialogY), QPoint(334, 84));
 
   ModuleList_CloseAllDialogs();
-  flushDeletes();
+  FlushDeletes();
   ModuleList_OpenDialog(second);
   EXPECT_EQ(ModuleDialog_FromHandle(second->dialog)->pos(), QPoint(310, 60));
 }
@@ -282,7 +229,7 @@ TEST_F(ModuleDialogTest, FlashButtonSendsTheConfiguredCycles) {
   Option_SetInt("MODULE_FLASH_CYCLES", 7);
   ModuleDialog* d = open(2);
   sim.clearTraffic();
-  child<QPushButton>(d, "flashLed")->click();
+  Child<QPushButton>(d, "flashLed")->click();
   const std::vector<SimFrame> frames = awaitFramesToModules(1);
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0].id, 0x682u);
@@ -293,7 +240,7 @@ TEST_F(ModuleDialogTest, ClosingAModuleInSearchModeEndsTheSearch) {
   connectDemo();
   ModuleDialog* normal = open(2);
   sim.clearTraffic();
-  child<QPushButton>(normal, "closeButton")->click();
+  Child<QPushButton>(normal, "closeButton")->click();
   EXPECT_EQ(listed(2)->dialog, nullptr);
   EXPECT_EQ(GetStatusText(), "");
 
@@ -314,7 +261,7 @@ TEST_F(ModuleDialogTest, ClosingAModuleInSearchModeEndsTheSearch) {
   EXPECT_EQ(frames.back().id, 0x680u);
   EXPECT_EQ(Bytes(frames.back()), std::vector<int>{0x82});
   EXPECT_EQ(found->dialog, nullptr);
-  flushDeletes();
+  FlushDeletes();
 }
 
 TEST_F(ModuleDialogTest, SearchEndFailsWhileAScanFindsTheModuleAgain) {
@@ -328,11 +275,11 @@ TEST_F(ModuleDialogTest, SearchEndFailsWhileAScanFindsTheModuleAgain) {
   ASSERT_NE(d, nullptr);
   boxUi.duringNextBox = [&] {
     ASSERT_EQ(ModuleList_Add(0, 'c', 99, 1, 0x82, false), 0);
-    flushDeletes();
+    FlushDeletes();
   };
   boxUi.expectMessage("", UiAnswer::Ok);
   d->close();
-  flushDeletes();
+  FlushDeletes();
   EXPECT_EQ(boxUi.pendingExpectations(), 0u);
   // The dialog was closed by the user: the scan does not bring it back.
   EXPECT_EQ(rec->dialog, nullptr);
@@ -357,17 +304,17 @@ TEST_F(ModuleDialogTest, BusTabShowsEepromParametersAndWritesANewNode) {
   CanBusTab* tab = busTab(d);
   EXPECT_FALSE(tab->format38());
   EXPECT_EQ(field(tab, "nodeId"), "2");
-  EXPECT_EQ(child<QComboBox>(tab, "baudrate")->currentText(), "125 k");
-  EXPECT_EQ(child<QComboBox>(tab, "baudrate")->count(), 8);
-  EXPECT_TRUE(child<QRadioButton>(tab, "sourceEeprom")->isChecked());
-  EXPECT_TRUE(child<QRadioButton>(tab, "sourceDip")->isEnabled());
-  EXPECT_TRUE(child<QLineEdit>(tab, "nodeId")->isEnabled());
-  EXPECT_FALSE(child<QPushButton>(tab, "clearEeprom")->isVisible());
+  EXPECT_EQ(Child<QComboBox>(tab, "baudrate")->currentText(), "125 k");
+  EXPECT_EQ(Child<QComboBox>(tab, "baudrate")->count(), 8);
+  EXPECT_TRUE(Child<QRadioButton>(tab, "sourceEeprom")->isChecked());
+  EXPECT_TRUE(Child<QRadioButton>(tab, "sourceDip")->isEnabled());
+  EXPECT_TRUE(Child<QLineEdit>(tab, "nodeId")->isEnabled());
+  EXPECT_FALSE(Child<QPushButton>(tab, "clearEeprom")->isVisible());
 
-  child<QLineEdit>(tab, "nodeId")->setText("200");
+  Child<QLineEdit>(tab, "nodeId")->setText("200");
   const int linesBefore = g_linesChanged;
   ui.expectMessage("Set CAN bus parameters of module to\nNode ID = 127,\nBaudrate = 125 k?", UiAnswer::Ok);
-  child<QPushButton>(tab, "writeEeprom")->click();
+  Child<QPushButton>(tab, "writeEeprom")->click();
   EXPECT_EQ(field(tab, "nodeId"), "127");
   EXPECT_EQ(d->windowTitle(), "KVX 730-08,  CAN ID 127 (0x7F)");
   EXPECT_GT(g_linesChanged, linesBefore);
@@ -381,16 +328,20 @@ TEST_F(ModuleDialogTest, BusTabShowsEepromParametersAndWritesANewNode) {
 
 TEST_F(ModuleDialogTest, BusTabSourceChoiceShowsTheDipSwitches) {
   connectDemo();
-  changeModule(2, [](SimModuleConfig& c) { c.dipNodeSwitches = 0x12; c.dipBaudSwitches = 5; });
+  changeModule(2, [](SimModuleConfig& c) {
+    c.dipNodeSwitches = 0x12, c.dipBaudSwitches = 5;
+    c.eepromNode = 1, c.eepromBaud = 3;  // node 1 is shown as 2
+  });
   ModuleDialog* d = open(2);
   CanBusTab* tab = busTab(d);
-  child<QRadioButton>(tab, "sourceDip")->click();
+  Child<QRadioButton>(tab, "sourceDip")->click();
   EXPECT_EQ(field(tab, "nodeId"), "18");
-  EXPECT_EQ(child<QComboBox>(tab, "baudrate")->currentText(), "250 k");
-  EXPECT_FALSE(child<QLineEdit>(tab, "nodeId")->isEnabled());
-  child<QRadioButton>(tab, "sourceEeprom")->click();
+  EXPECT_EQ(Child<QComboBox>(tab, "baudrate")->currentText(), "250 k");
+  EXPECT_FALSE(Child<QLineEdit>(tab, "nodeId")->isEnabled());
+  Child<QRadioButton>(tab, "sourceEeprom")->click();
   EXPECT_EQ(field(tab, "nodeId"), "2");
-  EXPECT_TRUE(child<QLineEdit>(tab, "nodeId")->isEnabled());
+  EXPECT_EQ(Child<QComboBox>(tab, "baudrate")->currentText(), "100 k");
+  EXPECT_TRUE(Child<QLineEdit>(tab, "nodeId")->isEnabled());
 }
 
 TEST_F(ModuleDialogTest, EachBusTabKeepsTheFormatOfItsOwnModule) {
@@ -402,9 +353,9 @@ TEST_F(ModuleDialogTest, EachBusTabKeepsTheFormatOfItsOwnModule) {
   // The classic module's write still follows the classic rules after a
   // format-38 module was shown: the node is limited, not refused.
   EXPECT_FALSE(classicTab->format38());
-  child<QLineEdit>(classicTab, "nodeId")->setText("200");
+  Child<QLineEdit>(classicTab, "nodeId")->setText("200");
   ui.expectMessage("Set CAN bus parameters of module to\nNode ID = 127,\nBaudrate = 125 k?", UiAnswer::Ok);
-  child<QPushButton>(classicTab, "writeEeprom")->click();
+  Child<QPushButton>(classicTab, "writeEeprom")->click();
   EXPECT_EQ(moduleConfig(127).eepromNode, 127);
   EXPECT_EQ(classic->windowTitle(), "KVX 730-08,  CAN ID 127 (0x7F)");
   EXPECT_EQ(newer->windowTitle(), "KVX 780-01,  CAN ID 5 (0x05)");
@@ -417,16 +368,16 @@ TEST_F(ModuleDialogTest, DialogRecreatedWhileTheWriteQuestionIsOpen) {
   ModuleDialog* d = open(2);
   ModuleRec* rec = d->module();
   CanBusTab* tab = busTab(d);
-  child<QLineEdit>(tab, "nodeId")->setText("40");
+  Child<QLineEdit>(tab, "nodeId")->setText("40");
   // A scan finds the module again meanwhile: its dialog and pages are
   // re-created while the old page waits for the answer.
   boxUi.duringNextBox = [&] {
     ASSERT_EQ(ModuleList_Add(2, 'c', 16, 2, 0x85, false), 0);
-    flushDeletes();
+    FlushDeletes();
   };
   boxUi.expectMessage("Node ID = 40", UiAnswer::Ok);
   const int linesBefore = g_linesChanged;
-  child<QPushButton>(tab, "writeEeprom")->click();
+  Child<QPushButton>(tab, "writeEeprom")->click();
   // The confirmed write went out; the new dialog and the list show the new node.
   EXPECT_EQ(moduleConfig(40).eepromNode, 40);
   EXPECT_EQ(rec->node, 40);
@@ -442,28 +393,13 @@ TEST_F(ModuleDialogTest, BusTabOfANewerModuleOffersClearing) {
   ModuleDialog* d = open(5);
   CanBusTab* tab = busTab(d);
   EXPECT_TRUE(tab->format38());
-  EXPECT_FALSE(child<QRadioButton>(tab, "sourceDip")->isEnabled());
-  auto* clear = child<QPushButton>(tab, "clearEeprom");
+  EXPECT_FALSE(Child<QRadioButton>(tab, "sourceDip")->isEnabled());
+  auto* clear = Child<QPushButton>(tab, "clearEeprom");
   EXPECT_TRUE(clear->isVisible());
   ui.expectMessage("Clear EEPROM CAN bus parameters of module?", UiAnswer::Ok);
   clear->click();
   EXPECT_EQ(moduleConfig(5).eepromNode, 255);
   EXPECT_EQ(field(tab, "nodeId"), "255");  // the refresh shows the cleared values
-}
-
-TEST_F(ModuleDialogTest, ScanOpensDialogsForTheFirstModulesFound) {
-  connectDemo();
-  Option_SetInt("SCAN_OPEN_DIALOG", 1);
-  Option_SetInt("SCAN_OPEN_DIALOGS", 2);
-  VornProt_ScanReset();
-  for (int node : {2, 3, 5}) ASSERT_EQ(VornProt_ScanSend(node), 0);
-  awaitFramesToModules(3);
-  for (int round = 0; round < 200 && ModuleList_Count() < 3; ++round) {
-    VornProt_ScanCheck();
-    if (ModuleList_Count() < 3) sim.waitForSent(sim.sentFrames().size() + 1, 5);
-  }
-  ASSERT_EQ(ModuleList_Count(), 3);
-  EXPECT_EQ(ModuleList_CountDialogs(), 2);
 }
 
 TEST_F(ModuleDialogTest, DoubleClickInTheMainWindowsListOpensTheDialogBesideIt) {
@@ -497,7 +433,7 @@ TEST_F(ModuleDialogTest, DoubleClickInTheMainWindowsListOpensTheDialogBesideIt) 
     EXPECT_EQ(d->pos(), QPoint(160, 140));
     EXPECT_EQ(QPoint(rec->dialogX, rec->dialogY), QPoint(160, 140));
     ModuleList_Clear();
-    flushDeletes();
+    FlushDeletes();
     Option_SetInt("ASK_BEFORE_EXIT", 0);
   }
 }

@@ -47,10 +47,6 @@ class ModuleSimTest : public SimConnectedTest {
     // Every error comes as a box, so that an error nobody expected fails the test.
     Option_SetInt("ERRORS_IN_STATUSBAR", 0);
   }
-  void TearDown() override {
-    FactoryMode_Set(false);
-    SimConnectedTest::TearDown();
-  }
 
   // Starts the demo population and connects to its bus 0.
   void connectDemo() {

@@ -1,31 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <optional>
-#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "support/TestEnvironment.h"
-
-namespace {
-// Sets or clears environment variables for one test and restores them after.
-class EnvGuard {
- public:
-  explicit EnvGuard(std::initializer_list<const char*> names) {
-    for (const char* n : names) {
-      const char* v = std::getenv(n);
-      saved_.push_back({n, v ? std::optional<std::string>(v) : std::nullopt});
-    }
-  }
-  ~EnvGuard() {
-    for (auto& [n, v] : saved_) v ? setenv(n.c_str(), v->c_str(), 1) : unsetenv(n.c_str());
-  }
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-}  // namespace
 
 TEST(Paths, HomeFolderFollowsDriveAndPathThenHomeThenRoot) {
   EnvGuard guard({"HOMEDRIVE", "HOMEPATH", "HOME"});

@@ -7,14 +7,9 @@
 
 #include "platform/Clock.h"
 #include "platform/Poll.h"
+#include "support/TestEnvironment.h"
 
 namespace {
-
-int64_t elapsedMs(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               since)
-      .count();
-}
 
 class Pipe {
  public:
@@ -34,27 +29,19 @@ class Pipe {
   int fds_[2] = {-1, -1};
 };
 
-// Installs a manual clock for one test.
-class ManualClockScope {
- public:
-  ManualClockScope() { Clock_Install(&clock); }
-  ~ManualClockScope() { Clock_Install(nullptr); }
-  ManualClock clock{5000};
-};
-
 }  // namespace
 
 TEST(Poll, WaitReadableReportsDataHangUpTimeOutAndBadDescriptors) {
   Pipe pipe;
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Poll_WaitReadable(pipe.reader(), 3), 0);
-  EXPECT_GE(elapsedMs(start), 3);
+  EXPECT_GE(ElapsedMs(start), 3);
   EXPECT_EQ(Poll_WaitReadable(pipe.reader(), 0), 0);
 
   pipe.put('x');
   start = std::chrono::steady_clock::now();
   EXPECT_EQ(Poll_WaitReadable(pipe.reader(), 5000), 1);
-  EXPECT_LT(elapsedMs(start), 1000);
+  EXPECT_LT(ElapsedMs(start), 1000);
 
   Pipe closed;
   closed.closeWriter();
@@ -76,20 +63,21 @@ TEST(Poll, WaitUntilADeadlineOfTheProgramClock) {
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Poll_WaitReadableUntil(pipe.reader(), Clock_NowMs() - 10), 0);
   EXPECT_EQ(Poll_WaitReadableUntil(pipe.reader(), Clock_NowMs() + 3), 0);
-  EXPECT_GE(elapsedMs(start), 2);
+  EXPECT_GE(ElapsedMs(start), 2);
   pipe.put('x');
   start = std::chrono::steady_clock::now();
   EXPECT_EQ(Poll_WaitReadableUntil(pipe.reader(), Clock_NowMs() + 5000), 1);
-  EXPECT_LT(elapsedMs(start), 1000);
+  EXPECT_LT(ElapsedMs(start), 1000);
 }
 
 TEST(Poll, UnderAManualClockASilentPeerCostsOnlyTheGrace) {
-  ManualClockScope scope;
-  scope.clock.setPeerGraceMs(2);
+  ManualClock clock{5000};
+  Clock_Install(&clock);
+  clock.setPeerGraceMs(2);
   Pipe pipe;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Poll_WaitReadableUntil(pipe.reader(), 6000), 0);
-  EXPECT_LT(elapsedMs(start), 500);
+  EXPECT_LT(ElapsedMs(start), 500);
   EXPECT_EQ(Clock_NowMs(), 6000) << "the wait used up the time-out on the program clock";
 
   pipe.put('x');

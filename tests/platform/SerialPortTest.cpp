@@ -18,12 +18,6 @@
 
 namespace {
 
-int64_t elapsedMs(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               since)
-      .count();
-}
-
 // A pseudo-terminal: the port under test opens the slave by name, the test
 // plays the device on the master. The test keeps its own slave descriptor to
 // look at the line settings.
@@ -55,7 +49,7 @@ class PtyPair {
   std::string receive(size_t count) {
     std::string got;
     const auto start = std::chrono::steady_clock::now();
-    while (got.size() < count && elapsedMs(start) < 1000) {
+    while (got.size() < count && ElapsedMs(start) < 1000) {
       pollfd p{master_, POLLIN, 0};
       if (::poll(&p, 1, 50) <= 0) continue;
       char buf[512];
@@ -304,7 +298,7 @@ TEST_F(SerialPortTransfer, EveryByteValuePassesBothWaysUnchanged) {
     total += n;
   }
   EXPECT_EQ(got, bytes);
-  EXPECT_LT(elapsedMs(start), 500) << "a full buffer returns without waiting the time-out";
+  EXPECT_LT(ElapsedMs(start), 500) << "a full buffer returns without waiting the time-out";
 }
 
 TEST_F(SerialPortTransfer, ReadTimesOutWithZeroAfterTheTotalTime) {
@@ -315,7 +309,7 @@ TEST_F(SerialPortTransfer, ReadTimesOutWithZeroAfterTheTotalTime) {
   port.setTimeouts(to);
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(port.read(buf, sizeof buf), 0);
-  const int64_t waited = elapsedMs(start);
+  const int64_t waited = ElapsedMs(start);
   EXPECT_GE(waited, 5);
   EXPECT_LT(waited, 300);
 
@@ -323,7 +317,7 @@ TEST_F(SerialPortTransfer, ReadTimesOutWithZeroAfterTheTotalTime) {
   port.setTimeouts(to);
   start = std::chrono::steady_clock::now();
   EXPECT_EQ(port.read(buf, sizeof buf), 0);
-  EXPECT_LT(elapsedMs(start), 100);
+  EXPECT_LT(ElapsedMs(start), 100);
 
   // Bytes already there come back at once with a zero time-out.
   pty.send("ab");
@@ -347,7 +341,7 @@ TEST_F(SerialPortTransfer, SilenceAfterBytesEndsTheReadBeforeTheTotal) {
   char buf[100];
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(port.read(buf, sizeof buf), 3);
-  EXPECT_LT(elapsedMs(start), 1000);
+  EXPECT_LT(ElapsedMs(start), 1000);
 }
 
 TEST_F(SerialPortTransfer, HungUpLineEndsTheReadAtOnce) {
@@ -358,7 +352,7 @@ TEST_F(SerialPortTransfer, HungUpLineEndsTheReadAtOnce) {
   char buf[8];
   const auto start = std::chrono::steady_clock::now();
   EXPECT_LE(port.read(buf, sizeof buf), 0);
-  EXPECT_LT(elapsedMs(start), 1000);
+  EXPECT_LT(ElapsedMs(start), 1000);
 }
 
 TEST_F(SerialPortTransfer, WriteGivesUpAfterItsTimeOutWithAShortCount) {
@@ -372,7 +366,7 @@ TEST_F(SerialPortTransfer, WriteGivesUpAfterItsTimeOutWithAShortCount) {
   EXPECT_GE(sent, 0);
   EXPECT_LT(sent, int(big.size()));
   EXPECT_EQ(port.lastErrno(), ETIMEDOUT);
-  EXPECT_LT(elapsedMs(start), 1000);
+  EXPECT_LT(ElapsedMs(start), 1000);
 }
 
 TEST(SerialPortSettings, ConfigureSetsTheLineAndRejectsBadTextsKeepingTheOldOnes) {

@@ -9,14 +9,9 @@
 #include <vector>
 
 #include "platform/Tcp.h"
+#include "support/TestEnvironment.h"
 
 namespace {
-
-int64_t elapsedMs(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               since)
-      .count();
-}
 
 uint32_t loopback() { return htonl(INADDR_LOOPBACK); }
 
@@ -24,7 +19,7 @@ uint32_t loopback() { return htonl(INADDR_LOOPBACK); }
 std::string readUpTo(TcpSocket& s, size_t count, bool* closed = nullptr) {
   std::string got;
   const auto start = std::chrono::steady_clock::now();
-  while (got.size() < count && elapsedMs(start) < 1000) {
+  while (got.size() < count && ElapsedMs(start) < 1000) {
     if (s.waitReadable(100) <= 0) continue;
     char buf[4096];
     const int n = s.readAvailable(buf, sizeof buf < count - got.size() ? sizeof buf : count - got.size());
@@ -69,7 +64,7 @@ TEST(TcpResolve, DottedAddressesLookUpsAndReservedNames) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(Tcp_ResolveIPv4(name, &a, &error)) << name;
     EXPECT_NE(error.find(name), std::string::npos) << error;
-    EXPECT_LT(elapsedMs(start), 100) << "no resolver is asked";
+    EXPECT_LT(ElapsedMs(start), 100) << "no resolver is asked";
   }
   EXPECT_FALSE(Tcp_ResolveIPv4("", &a, &error));
   EXPECT_FALSE(Tcp_ResolveIPv4(std::string("127.0.0.1\0x", 11), &a, &error));
@@ -89,7 +84,7 @@ TEST(TcpConnection, BytesTravelBothWaysAndLargeSendsComplete) {
   std::string received;
   std::thread reader([&] {
     const auto start = std::chrono::steady_clock::now();
-    while (received.size() < big.size() && elapsedMs(start) < 20000) {
+    while (received.size() < big.size() && ElapsedMs(start) < 20000) {
       if (c.server.waitReadable(100) <= 0) continue;
       char buf[65536];
       const int n = c.server.readAvailable(buf, sizeof buf);
@@ -108,7 +103,7 @@ TEST(TcpConnection, SilentPeerTimesOutAndPeerCloseIsSeenAfterItsLastBytes) {
   EXPECT_EQ(c.client.readAvailable(buf, sizeof buf), 0) << "nothing pending, no waiting";
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(c.client.waitReadable(5), 0) << "a silent peer";
-  EXPECT_LT(elapsedMs(start), 300);
+  EXPECT_LT(ElapsedMs(start), 300);
 
   ASSERT_TRUE(c.server.sendAll("bye", 3));
   c.server.close();
@@ -155,7 +150,7 @@ TEST(TcpListen, AcceptWithoutAClientTimesOut) {
   TcpSocket none = listener.accept(3);
   EXPECT_FALSE(none.isOpen());
   EXPECT_EQ(listener.lastErrno(), ETIMEDOUT);
-  EXPECT_LT(elapsedMs(start), 300);
+  EXPECT_LT(ElapsedMs(start), 300);
 }
 
 TEST(TcpConnection, ConnectGivesUpAfterItsTimeOut) {
@@ -169,7 +164,7 @@ TEST(TcpConnection, ConnectGivesUpAfterItsTimeOut) {
     const auto start = std::chrono::steady_clock::now();
     if (!s.connect(loopback(), full.port(), 5)) {
       EXPECT_EQ(s.lastErrno(), ETIMEDOUT) << s.lastError();
-      EXPECT_LT(elapsedMs(start), 300);
+      EXPECT_LT(ElapsedMs(start), 300);
       EXPECT_FALSE(s.isOpen());
       timedOut = true;
     }

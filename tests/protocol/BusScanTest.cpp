@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeDialogs.h"
 #include "ProtocolSimFixture.h"
 #include "core/ErrorReport.h"
 #include "core/Shell.h"
@@ -13,39 +14,15 @@
 
 namespace {
 
-struct ScanHooks {
-  static inline std::vector<std::string> calls;
-  static inline int dialogs[64];
-  static inline int next = 0;
-  static void open(ModuleRec* rec) {
-    calls.push_back("open " + std::to_string(rec->node) + (rec->reopen ? " reopen" : ""));
-    rec->dialog = &dialogs[next++ % 64];
-    rec->reopen = 0;
-  }
-  static void close(ModuleRec* rec) {
-    calls.push_back("close " + std::to_string(rec->node));
-    ModuleList_DialogClosed(rec->dialog);
-  }
-  static void header(const char* text) { calls.push_back(std::string("header ") + text); }
-};
-
 class BusScanTest : public ProtocolSimTest {
  protected:
   void SetUp() override {
     ProtocolSimTest::SetUp();
-    ScanHooks::calls.clear();
-    ModuleListHooks hooks;
-    hooks.openDialog = ScanHooks::open;
-    hooks.closeDialog = ScanHooks::close;
-    hooks.setHeader = ScanHooks::header;
-    ModuleList_SetHooks(hooks);
+    FakeDialogs::install();
+    FakeDialogs::installView(true);
     connect(busPopulation());
     BusScan_SetProgressHook([this](int p) { progress.push_back(p); });
     Shell_SetUpdateControlsHook([this] { ++controlUpdates; });
-  }
-  void TearDown() override {
-    Shell_SetUpdateControlsHook({});
-    ProtocolSimTest::TearDown();
   }
   virtual SimPopulation busPopulation() { return population(); }
   void useFlashMode(bool on) { Option_SetInt("SCAN_FLASHMODE", on ? 1 : 0); }
@@ -96,7 +73,7 @@ TEST_F(BusScanTest, FlashModeAsksAllModulesAtOnceAndListsThemWhileCollecting) {
   EXPECT_EQ(ui.armedPeriod(&BusScan_Timer(2)), 120);
   EXPECT_EQ(ui.armedPeriod(&BusScan_Timer(3)), 700);
   EXPECT_EQ(controlUpdates, 1);
-  EXPECT_EQ(ScanHooks::calls, std::vector<std::string>{"header CAN ID"});
+  EXPECT_EQ(FakeDialogs::calls, std::vector<std::string>{"header CAN ID"});
   const std::vector<SimFrame> sent = awaitFramesToModules(2);
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0], SimFrame(0x680, 0, {0x82}));  // the search request goes first
@@ -112,6 +89,7 @@ TEST_F(BusScanTest, FlashModeAsksAllModulesAtOnceAndListsThemWhileCollecting) {
   expectIdle();
   EXPECT_EQ(controlUpdates, 2);
   EXPECT_EQ(lines(), kBus0Lines);
+  EXPECT_EQ(ModuleList_CountDialogs(), 0);  // SCAN_OPEN_DIALOG is off by default
 }
 
 TEST_F(BusScanTest, ARangeOfOneNodeSendsOneRequestAtProgressZeroThenCollects) {
@@ -194,13 +172,13 @@ TEST_F(BusScanTest, AModuleFoundTwiceKeepsOneRecordAndItsDialogIsRecreatedInPlac
   ASSERT_NE(rec->dialog, nullptr);
   rec->dialogX = 200;
   rec->dialogY = 90;
-  ScanHooks::calls.clear();
+  FakeDialogs::calls.clear();
   // The same module answers again before the scan ends.
   sim.injectBusFrame(0, SimFrame(0x682, 0, {0x00, 0x85, 16, 2, 0, 0, 0, 0}));
   ASSERT_TRUE(awaitStored(1));
   fire(3);
   EXPECT_EQ(ModuleList_Count(), 6);
-  EXPECT_EQ(ScanHooks::calls, (std::vector<std::string>{"close 2", "open 2 reopen"}));
+  EXPECT_EQ(FakeDialogs::calls, (std::vector<std::string>{"close 2", "open 2 reopen"}));
   EXPECT_EQ(rec->dialogX, 200);
   EXPECT_EQ(rec->dialogY, 90);
 }
@@ -216,15 +194,6 @@ TEST_F(BusScanTest, OnlyTheFirstModulesFoundOpenTheirDialogs) {
   EXPECT_NE(recordOfNode(2)->dialog, nullptr);
   EXPECT_NE(recordOfNode(3)->dialog, nullptr);
   EXPECT_EQ(recordOfNode(5)->dialog, nullptr);
-}
-
-TEST_F(BusScanTest, NoDialogsOpenWithoutTheOption) {
-  useFlashMode(true);
-  BusScan_Command();
-  ASSERT_TRUE(awaitStored(kBus0Modules));
-  fire(3);
-  EXPECT_EQ(ModuleList_Count(), 6);
-  EXPECT_EQ(ModuleList_CountDialogs(), 0);
 }
 
 TEST_F(BusScanTest, ASendFailureEndsTheScanWithTheInterfaceError) {

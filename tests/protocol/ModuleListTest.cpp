@@ -11,54 +11,16 @@
 #include "protocol/ModuleList.h"
 #include "protocol/ModuleType.h"
 #include "support/AppFixture.h"
+#include "FakeDialogs.h"
 
 namespace {
-
-// What the hooks saw, and fake dialogs: a dialog is a distinct non-null pointer.
-struct HookLog {
-  static inline std::vector<std::string> calls;
-  static inline int dialogs[300];
-  static inline int nextDialog = 0;
-  static inline bool closeReportsBack = true;
-
-  static void open(ModuleRec* rec) {
-    calls.push_back("open " + std::to_string(rec->node) + (rec->reopen ? " reopen" : ""));
-    rec->dialog = &dialogs[nextDialog++];
-    rec->reopen = 0;
-  }
-  static void close(ModuleRec* rec) {
-    calls.push_back("close " + std::to_string(rec->node));
-    if (closeReportsBack) ModuleList_DialogClosed(rec->dialog);
-  }
-  static void lines() { calls.push_back("lines"); }
-  static void select(int index) { calls.push_back("select " + std::to_string(index)); }
-  static void header(const char* text) { calls.push_back(std::string("header ") + text); }
-  static void activate(ModuleRec* rec) { calls.push_back("activate " + std::to_string(rec->node)); }
-};
 
 class ModuleListTest : public AppStateTest {
  protected:
   void SetUp() override {
     AppStateTest::SetUp();
-    HookLog::calls.clear();
-    HookLog::nextDialog = 0;
-    HookLog::closeReportsBack = true;
-    ModuleListHooks hooks;
-    hooks.openDialog = HookLog::open;
-    hooks.closeDialog = HookLog::close;
-    hooks.linesChanged = HookLog::lines;
-    hooks.selectLine = HookLog::select;
-    hooks.setHeader = HookLog::header;
-    ModuleList_SetHooks(hooks);
-    ModuleList_SetActivateHook(HookLog::activate);
-    ModuleList_Create();
-    HookLog::calls.clear();
-  }
-  void TearDown() override {
-    ModuleList_SetHooks({});
-    ModuleList_SetActivateHook(nullptr);
-    ModuleList_Create();
-    AppStateTest::TearDown();
+    FakeDialogs::install();
+    FakeDialogs::installView();
   }
   static std::vector<std::string> lines() {
     std::vector<std::string> out;
@@ -130,10 +92,10 @@ TEST_F(ModuleListTest, FoundAgainWithItsDialogOpenTheDialogIsRecreatedInPlace) {
   ASSERT_NE(first, nullptr);
   rec->dialogX = 310;
   rec->dialogY = 120;
-  HookLog::calls.clear();
+  FakeDialogs::calls.clear();
   ASSERT_EQ(ModuleList_Add(5, 'c', 16, 1, 0x85, false), 0);
   const std::vector<std::string> expected = {"close 5", "select 0", "open 5 reopen"};
-  EXPECT_EQ(HookLog::calls, expected);
+  EXPECT_EQ(FakeDialogs::calls, expected);
   EXPECT_NE(rec->dialog, first);
   EXPECT_EQ(rec->dialogX, 310);
   EXPECT_EQ(rec->dialogY, 120);
@@ -146,21 +108,21 @@ TEST_F(ModuleListTest, ClearAndRemoveCloseDialogsCloseAllKeepsTheRecords) {
   ModuleList_Add(6, 'c', 16, 1, 0, true);
   ModuleList_Add(7, 'c', 16, 1, 0, false);
   EXPECT_EQ(ModuleList_CountDialogs(), 2);
-  HookLog::calls.clear();
+  FakeDialogs::calls.clear();
   ModuleList_CloseAllDialogs();
-  EXPECT_EQ(HookLog::calls, (std::vector<std::string>{"close 5", "close 6"}));
+  EXPECT_EQ(FakeDialogs::calls, (std::vector<std::string>{"close 5", "close 6"}));
   EXPECT_EQ(ModuleList_CountDialogs(), 0);
   EXPECT_EQ(ModuleList_Count(), 3);
 
   ModuleList_Add(6, 'c', 16, 1, 0, true);
-  HookLog::closeReportsBack = false;  // a dialog that goes away later
-  HookLog::calls.clear();
+  FakeDialogs::closeReportsBack = false;  // a dialog that goes away later
+  FakeDialogs::calls.clear();
   ModuleList_Remove(node(6));
-  EXPECT_EQ(HookLog::calls, (std::vector<std::string>{"close 6", "lines"}));
+  EXPECT_EQ(FakeDialogs::calls, (std::vector<std::string>{"close 6", "lines"}));
   ModuleList_Add(5, 'c', 16, 1, 0, true);
-  HookLog::calls.clear();
+  FakeDialogs::calls.clear();
   ModuleList_Clear();
-  EXPECT_EQ(HookLog::calls, (std::vector<std::string>{"close 5", "lines"}));
+  EXPECT_EQ(FakeDialogs::calls, (std::vector<std::string>{"close 5", "lines"}));
   EXPECT_EQ(ModuleList_Count(), 0);
   EXPECT_EQ(ModuleList_Next(nullptr), nullptr);
 }
@@ -169,28 +131,28 @@ TEST_F(ModuleListTest, DialogNotificationsFindTheirRecord) {
   ModuleList_Add(5, 'c', 16, 1, 0, false);
   ModuleList_Add(6, 'c', 99, 1, 0, true);
   void* dialog = node(6)->dialog;
-  HookLog::calls.clear();
+  FakeDialogs::calls.clear();
   ModuleList_DialogActivated(dialog);
-  EXPECT_EQ(HookLog::calls, (std::vector<std::string>{"select 1"}));
+  EXPECT_EQ(FakeDialogs::calls, (std::vector<std::string>{"select 1"}));
   EXPECT_EQ(GetStatusText(), "Module, CAN ID 6 (0x06)");
   ModuleList_DialogClosed(dialog);
   EXPECT_EQ(node(6)->dialog, nullptr);
   ModuleList_DialogClosed(nullptr);  // nobody's dialog
   ModuleList_DialogActivated(dialog);
-  EXPECT_EQ(HookLog::calls.size(), 1u);
+  EXPECT_EQ(FakeDialogs::calls.size(), 1u);
 }
 
 TEST_F(ModuleListTest, OpeningFromTheListActivatesAnOpenDialog) {
   ModuleList_Add(5, 'c', 16, 1, 0, false);
-  HookLog::calls.clear();
+  FakeDialogs::calls.clear();
   ModuleList_OpenDialog(node(5));
   ModuleList_OpenDialog(node(5));
-  EXPECT_EQ(HookLog::calls, (std::vector<std::string>{"open 5", "activate 5"}));
+  EXPECT_EQ(FakeDialogs::calls, (std::vector<std::string>{"open 5", "activate 5"}));
   ModuleRec stranger;
   stranger.node = 3;
   ModuleList_OpenDialog(&stranger);  // not a record of the table: ignored
   ModuleList_Remove(&stranger);
-  EXPECT_EQ(HookLog::calls.size(), 2u);
+  EXPECT_EQ(FakeDialogs::calls.size(), 2u);
 }
 
 TEST_F(ModuleListTest, StatusTextsNameTheModuleAndItsBus) {
@@ -202,21 +164,17 @@ TEST_F(ModuleListTest, StatusTextsNameTheModuleAndItsBus) {
   EXPECT_EQ(GetStatusText(), "KVX 740-02, LIN ID 100 (0x64)");
   EXPECT_EQ(ModuleList_HeaderText(), "?Bus ID");  // no interface
   ModuleList_UpdateHeader();
-  EXPECT_EQ(HookLog::calls.back(), "header ?Bus ID");
+  EXPECT_EQ(FakeDialogs::calls.back(), "header ?Bus ID");
 }
 
 TEST_F(ModuleListTest, ViewAndDialogHooksAreInstalledIndependently) {
   ModuleList_SetHooks({});
   ModuleListHooks view;
-  view.linesChanged = HookLog::lines;
-  ModuleList_SetViewHooks(view);
-  ModuleListHooks dialogs;
-  dialogs.openDialog = HookLog::open;
-  ModuleList_SetDialogHooks(dialogs);
-  ModuleList_SetViewHooks(view);  // again: the dialog hook stays
-  HookLog::calls.clear();
+  view.linesChanged = FakeDialogs::lines;
+  FakeDialogs::install();
+  ModuleList_SetViewHooks(view);  // after the dialog hooks: they stay
   ModuleList_Add(5, 'c', 16, 1, 0, true);
-  EXPECT_EQ(HookLog::calls, (std::vector<std::string>{"lines", "open 5"}));
+  EXPECT_EQ(FakeDialogs::calls, (std::vector<std::string>{"lines", "open 5"}));
 }
 
 }  // namespace

@@ -27,11 +27,9 @@ TEST(SearchRunText, TheModuleNameShowsTheTypeForUnknownModulesAndInFactoryMode) 
   rec.type = 99;
   EXPECT_EQ(SearchRun_ModuleName(rec), "Unknown module type #99");
   rec.type = 16;
-  FactoryMode_Set(false);
   EXPECT_EQ(SearchRun_ModuleName(rec), "KVX 730-08");
   FactoryMode_Set(true);
   EXPECT_EQ(SearchRun_ModuleName(rec), "KVX 730-08   (#16)");
-  FactoryMode_Set(false);
 }
 
 class NodeIdTest : public ProtocolSimTest {

@@ -15,14 +15,6 @@
 
 class ProtocolSimTest : public SimConnectedTest {
  protected:
-  void SetUp() override {
-    SimConnectedTest::SetUp();
-  }
-  void TearDown() override {
-    DebugLog_Close();
-    SimConnectedTest::TearDown();
-  }
-
   // Starts the simulator with this population and connects to its bus 0.
   void connect(const SimPopulation& population) {
     sim.setPopulation(population);

@@ -1,6 +1,7 @@
 // The search dialog with real widgets against the simulated modules: the
 // repeated search, a module found, automatic node assignment from the number
 // field, Configure and Close, and a link that fails.
+#include "FakeDialogs.h"
 #include "ProtocolSimFixture.h"
 
 #include <QCheckBox>
@@ -10,17 +11,9 @@
 
 #include "core/ErrorReport.h"
 #include "protocol/SearchDialog.h"
+#include "support/GuiHelpers.h"
 
 namespace {
-
-struct OpenHook {
-  static inline std::vector<int> opened;
-  static inline int dialog = 0;
-  static void open(ModuleRec* rec) {
-    opened.push_back(rec->node);
-    rec->dialog = &dialog;
-  }
-};
 
 class SearchDialogTest : public ProtocolSimTest {
  protected:
@@ -29,21 +22,12 @@ class SearchDialogTest : public ProtocolSimTest {
     connectTestBus();
     Option_SetInt("MSGREQUEST_TIMEOUT_MS", 30);
     Option_SetInt("ERRORS_IN_STATUSBAR", 0);
-    OpenHook::opened.clear();
-    ModuleListHooks hooks;
-    hooks.openDialog = OpenHook::open;
-    ModuleList_SetHooks(hooks);
+    FakeDialogs::install();
   }
-  template <class T>
-  T* find(SearchDialog& d, const char* name) {
-    T* w = d.findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-  }
-  QString found(SearchDialog& d) { return find<QLabel>(d, "searchFound")->text(); }
-  QCheckBox* check(SearchDialog& d) { return find<QCheckBox>(d, "searchAutoAssign"); }
-  QLineEdit* field(SearchDialog& d) { return find<QLineEdit>(d, "searchNextNode"); }
-  QPushButton* configure(SearchDialog& d) { return find<QPushButton>(d, "searchConfigure"); }
+  QString found(SearchDialog& d) { return Child<QLabel>(&d, "searchFound")->text(); }
+  QCheckBox* check(SearchDialog& d) { return Child<QCheckBox>(&d, "searchAutoAssign"); }
+  QLineEdit* field(SearchDialog& d) { return Child<QLineEdit>(&d, "searchNextNode"); }
+  QPushButton* configure(SearchDialog& d) { return Child<QPushButton>(&d, "searchConfigure"); }
   void fire(SearchDialog& d) { ui.fire(&d.run().timer()); }
   // The module's front button is pressed; one tick asks, the next one finds
   // it (or the first, when the module already answered an earlier request).
@@ -73,7 +57,7 @@ TEST_F(SearchDialogTest, OpensIdleAndDropsModulesOfAnEarlierSearch) {
   Option_SetInt("SEARCH_SEND_INTERVAL_MS", 350);
   SearchDialog d(nullptr);
   EXPECT_EQ(d.windowTitle(), "Search a Module");
-  EXPECT_EQ(find<QLabel>(d, "searchInstruction")->text(),
+  EXPECT_EQ(Child<QLabel>(&d, "searchInstruction")->text(),
             "Press the front button of the module which you want to find\n(for at least 1 second)...");
   EXPECT_EQ(found(d), "");
   EXPECT_FALSE(configure(d)->isEnabled());
@@ -101,11 +85,11 @@ TEST_F(SearchDialogTest, RepeatsTheSearchUntilAModuleAnswersThenStops) {
   EXPECT_FALSE(ui.isArmed(&d.run().timer()));
   EXPECT_TRUE(configure(d)->isEnabled());
   EXPECT_FALSE(check(d)->isEnabled());
-  EXPECT_FALSE(find<QLabel>(d, "searchInstruction")->isEnabled());
+  EXPECT_FALSE(Child<QLabel>(&d, "searchInstruction")->isEnabled());
 
   configure(d)->click();
   EXPECT_EQ(d.result(), QDialog::Accepted);
-  EXPECT_EQ(OpenHook::opened, std::vector<int>{0});
+  EXPECT_EQ(FakeDialogs::calls, std::vector<std::string>{"open 0"});
   EXPECT_EQ(lines(), std::vector<std::string>{" -\tKVX 740-02"});
 }
 
@@ -115,13 +99,6 @@ TEST_F(SearchDialogTest, AModuleOfUnknownTypeShowsItsTypeNumber) {
   findModule(d, 12);
   EXPECT_EQ(found(d), "Unknown module type #99");
   EXPECT_EQ(ui.beeps(), 0);
-}
-
-TEST_F(SearchDialogTest, FactoryModeShowsTheTypeBesideTheName) {
-  FactoryMode_Set(true);
-  SearchDialog d(nullptr);
-  findModule(d, 2);
-  EXPECT_EQ(found(d), "KVX 730-08   (#16)");
 }
 
 TEST_F(SearchDialogTest, AutoAssignmentFromAHexFieldNumbersModulesAndGoesOn) {
@@ -140,7 +117,7 @@ TEST_F(SearchDialogTest, AutoAssignmentFromAHexFieldNumbersModulesAndGoesOn) {
   EXPECT_EQ(sim.moduleNode(second), 17);
   EXPECT_EQ(field(d)->text(), "18");
   EXPECT_EQ(lines(), (std::vector<std::string>{" 16\tKVX 740-02", " 17\tKVX 730-08"}));
-  EXPECT_TRUE(OpenHook::opened.empty());
+  EXPECT_TRUE(FakeDialogs::calls.empty());
 }
 
 TEST_F(SearchDialogTest, AssignmentAt127GivesTheLastNodeThenStops) {
@@ -156,7 +133,7 @@ TEST_F(SearchDialogTest, AssignmentAt127GivesTheLastNodeThenStops) {
   EXPECT_EQ(lines(), std::vector<std::string>{" 127\tKVX 740-02"});
   // Configure opens the module where it answers now, without a second record.
   configure(d)->click();
-  EXPECT_EQ(OpenHook::opened, std::vector<int>{127});
+  EXPECT_EQ(FakeDialogs::calls, std::vector<std::string>{"open 127"});
   EXPECT_EQ(ModuleList_Count(), 1);
 }
 
@@ -185,12 +162,12 @@ TEST_F(SearchDialogTest, ARefusedAssignmentSwitchesItOffAndTheModuleCanBeConfigu
   EXPECT_EQ(ModuleList_Count(), 0);
   EXPECT_TRUE(configure(d)->isEnabled());
   configure(d)->click();
-  EXPECT_EQ(OpenHook::opened, std::vector<int>{0});
+  EXPECT_EQ(FakeDialogs::calls, std::vector<std::string>{"open 0"});
 }
 
 TEST_F(SearchDialogTest, CloseSendsTheSearchOnceMore) {
   SearchDialog d(nullptr);
-  find<QPushButton>(d, "searchClose")->click();
+  Child<QPushButton>(&d, "searchClose")->click();
   EXPECT_EQ(d.result(), QDialog::Rejected);
   EXPECT_FALSE(ui.isArmed(&d.run().timer()));
   const std::vector<SimFrame> sent = awaitFramesToModules(1);

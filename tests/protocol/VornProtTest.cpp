@@ -128,25 +128,10 @@ TEST_F(VornProtTest, SendMessageWithoutInterfaceReportsTheInterfaceError) {
   EXPECT_NE(logText().find("  -> Failed: No interface active"), std::string::npos);
 }
 
-TEST_F(VornProtTest, TheTypeHighByteCountsOnlyWhenByteFiveIsZero) {
-  CanMsg reply;
-  reply.len = 8;
-  reply.data[1] = 0x85;
-  reply.data[2] = 0x10;
-  reply.data[3] = 4;
-  reply.data[4] = 0x01;
-  reply.data[5] = 0;
-  IdentifyReply id = VornProt_DecodeIdentify(reply);
-  EXPECT_EQ(id.type, 272u);
-  EXPECT_EQ(id.version, 4u);
-  EXPECT_EQ(id.state, 0x85u);
-  reply.data[5] = 3;
-  EXPECT_EQ(VornProt_DecodeIdentify(reply).type, 16u);
-}
-
 TEST_F(VornProtTest, ScanCheckListsIdentifyRepliesWithTheirDecodedTypes) {
   openLog();
   VornProt_ScanReset();
+  // The type's high byte (byte 4) counts only when byte 5 is zero.
   injectIdentify(9, {0x00, 0x85, 0x10, 0x01, 0x01, 0x00, 0, 0});
   injectIdentify(11, {0x00, 0x83, 0x10, 0x02, 0x01, 0x03, 0, 0});
   injectIdentify(12, {0x00, 0x85, 0x10, 0x01, 0x01, 0x00, 0});  // 7 bytes: no identify reply
@@ -243,6 +228,12 @@ TEST_F(VornProtTest, SearchFindsOnlyAModuleInSearchMode) {
   EXPECT_EQ(found.state & 0x0F, 2u);  // search mode
   EXPECT_EQ(found.typeInfo, ModuleType_Find(32));
   EXPECT_NE(logText().find("VornProt_SendMessage( [680]#1[82] )"), std::string::npos);
+
+  ASSERT_TRUE(sim.pressButton(sim.findModule(0, 3)));
+  ASSERT_EQ(VornProt_SearchSend(), 0);
+  ASSERT_TRUE(awaitStored(1));
+  VornProt_SearchFlush();  // discards the waiting reply
+  EXPECT_EQ(VornProt_SearchCheck(found), 0);
 }
 
 TEST_F(VornProtTest, ASearchReplyOfTheWrongLengthIsPassedOver) {
@@ -256,15 +247,6 @@ TEST_F(VornProtTest, ASearchReplyOfTheWrongLengthIsPassedOver) {
   ASSERT_TRUE(awaitStored(2));
   ASSERT_EQ(VornProt_SearchCheck(found), 1);  // the whole reply behind the short one
   EXPECT_EQ(found.type, 32u);
-}
-
-TEST_F(VornProtTest, SearchFlushDiscardsAWaitingReply) {
-  ASSERT_TRUE(sim.pressButton(sim.findModule(0, 3)));
-  ASSERT_EQ(VornProt_SearchSend(), 0);
-  ASSERT_TRUE(awaitStored(1));
-  VornProt_SearchFlush();
-  ModuleRec found;
-  EXPECT_EQ(VornProt_SearchCheck(found), 0);
 }
 
 TEST_F(VornProtTest, SearchCheckReportsAFailedReceive) {

@@ -11,10 +11,6 @@
 
 void AppStateTest::SetUp() {
   ScriptedUiTest::SetUp();
-  for (const char* name : {"HOMEDRIVE", "HOMEPATH", "HOME"}) {
-    const char* v = std::getenv(name);
-    savedEnv_.push_back({name, v ? std::optional<std::string>(v) : std::nullopt});
-  }
   unsetenv("HOMEDRIVE");
   unsetenv("HOMEPATH");
   setenv("HOME", home.path().c_str(), 1);
@@ -24,9 +20,6 @@ void AppStateTest::SetUp() {
 
 void AppStateTest::TearDown() {
   CloseInterface();
-  Platform_SetExecutablePath("");
-  for (auto& [name, value] : savedEnv_)
-    value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
   ScriptedUiTest::TearDown();
 }
 

@@ -3,9 +3,7 @@
 // start values, and a scripted UI.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "support/TestEnvironment.h"
 
@@ -21,5 +19,5 @@ class AppStateTest : public ScriptedUiTest {
   TempFolder home;
 
  private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv_;
+  EnvGuard env_{"HOMEDRIVE", "HOMEPATH", "HOME"};
 };

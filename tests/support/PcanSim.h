@@ -7,22 +7,19 @@
 #include <time.h>
 
 #include <cstdlib>
-#include <optional>
 #include <string>
 
 #include "SimServer.h"
 #include "bus/Interface.h"
 #include "canport/SimCanPort.h"
+#include "support/TestEnvironment.h"
 
 class PcanSim {
  public:
-  PcanSim(SimServer& sim, int bus) : port(sim, bus) {
-    if (const char* v = std::getenv("KVX_CAN_CHANNEL")) saved_ = v;
-  }
+  PcanSim(SimServer& sim, int bus) : port(sim, bus) {}
   ~PcanSim() {
     CloseInterface();
     port.stop();
-    saved_ ? setenv("KVX_CAN_CHANNEL", saved_->c_str(), 1) : unsetenv("KVX_CAN_CHANNEL");
   }
 
   // Starts the port (the simulator runs already) and opens "PCAN USB" on it;
@@ -43,5 +40,5 @@ class PcanSim {
   SimCanPort port;
 
  private:
-  std::optional<std::string> saved_;
+  EnvGuard env_{"KVX_CAN_CHANNEL"};
 };

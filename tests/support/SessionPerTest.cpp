@@ -16,9 +16,11 @@ namespace {
 class SessionPerTest : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo&) override { session_ = std::make_unique<Session>(); }
   void OnTestEnd(const ::testing::TestInfo&) override {
-    session_.reset();
+    // The test's own clock and UI backend are gone with its fixture: the
+    // session ends on the system clock and the silent backend.
     Clock_Install(nullptr);
     Ui_Install(nullptr);
+    session_.reset();
     Platform_SetExecutablePath("");
   }
   std::unique_ptr<Session> session_;

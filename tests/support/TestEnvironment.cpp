@@ -21,6 +21,17 @@ void ScriptedUiTest::TearDown() {
   Ui_Install(nullptr);
 }
 
+EnvGuard::EnvGuard(std::initializer_list<const char*> names) {
+  for (const char* n : names) {
+    const char* v = std::getenv(n);
+    saved_.push_back({n, v ? std::optional<std::string>(v) : std::nullopt});
+  }
+}
+
+EnvGuard::~EnvGuard() {
+  for (auto& [n, v] : saved_) v ? setenv(n.c_str(), v->c_str(), 1) : unsetenv(n.c_str());
+}
+
 TempFolder::TempFolder() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "kvxtest-XXXXXX").string();
   if (!mkdtemp(tmpl.data())) std::abort();

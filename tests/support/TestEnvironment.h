@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "ui/ScriptedUi.h"
 
 // Installs a fresh ScriptedUi for the test and checks at the end that every
@@ -13,6 +19,16 @@ class ScriptedUiTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
   ScriptedUi ui;
+};
+
+// Keeps environment variables as found and puts them back when destroyed.
+class EnvGuard {
+ public:
+  explicit EnvGuard(std::initializer_list<const char*> names);
+  ~EnvGuard();
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 // Makes a fresh empty folder under the system temporary folder; removed by the destructor.
@@ -30,3 +46,8 @@ class TempFolder {
 // Whole file contents, binary.
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
+
+// Real milliseconds since a point of the steady clock.
+inline int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
+}
