@@ -240,13 +240,14 @@ class Soak {
       population.modules.push_back(c);
     }
     if (!start(population)) return;
-    Option_SetInt("SCAN_FLASHMODE", 1);
     const int cut = disconnectRun(o_.runs);
     for (int run = 0; run < o_.runs; ++run) {
       ++tally_.runs;
       sim_.takeSentFrames();
       takeBoxes();
-      const double dropAt = run == cut ? NowMs() + double(o_.seed % 400) : -1;
+      const double dropAt = run == cut ? NowMs() + double(o_.seed * 7919u % 400) : -1;
+      // Opening the interface again presets the scan options for it.
+      Option_SetInt("SCAN_FLASHMODE", 1);
       BusScan_Start();
       const bool ended = ui_.runWhile([] { return BusScan_Running(); }, 30000, [&] {
         if (dropAt > 0 && NowMs() >= dropAt && sim_.hasClient()) sim_.closeConnection();
@@ -320,6 +321,12 @@ class Soak {
 
   static constexpr int kUploadNode = 5;
 
+  // Opening the interface (again) presets synchronous uploads for it.
+  static void asynchronous() {
+    Option_SetInt("PROGRAM_SEND_SYNC", 0);
+    Option_SetDouble("PROGRAM_SEND_INTERVAL_MS", 0.1);
+  }
+
   // A 64 KiB firmware for the SAMC21 bootloader, code bytes varied by seed.
   FwImageBlock writeImage(const std::string& path, uint32_t seed, int kib, uint8_t cpu, uint32_t type,
                           int hardware, int minor) {
@@ -347,8 +354,6 @@ class Soak {
     c.state = Wire::VORN_STATE_BOOTLOADER;
     population.modules.push_back(c);
     if (!start(population)) return;
-    Option_SetInt("PROGRAM_SEND_SYNC", 0);
-    Option_SetDouble("PROGRAM_SEND_INTERVAL_MS", 0.1);
     const std::string files[2] = {o_.work + "/soak-a.hex", o_.work + "/soak-b.hex"};
     const FwImageBlock images[2] = {writeImage(files[0], 11, 64, c.cpu, 0x110, 0, 1),
                                     writeImage(files[1], 12, 64, c.cpu, 0x110, 0, 2)};
@@ -362,6 +367,7 @@ class Soak {
       ++tally_.runs;
       takeBoxes();
       sim_.clearTraffic();  // the simulator's logs: its memory, not the program's
+      asynchronous();
       ModuleRec rec;
       rec.node = kUploadNode;
       FwUploadRun upload;
@@ -369,7 +375,7 @@ class Soak {
       // Each upload starts in the bootloader, as after the firmware tab's restart.
       sim_.withModule(sim_.findModule(0, kUploadNode),
                       [](SimModule& m) { m.setState(Wire::VORN_STATE_BOOTLOADER); });
-      const double dropAt = run == cut ? NowMs() + 200 + double(o_.seed % 1500) : -1;
+      const double dropAt = run == cut ? NowMs() + 200 + double(o_.seed * 7919u % 1500) : -1;
       upload.begin(rec, files[which]);
       const bool ended = ui_.runWhile([&] { return upload.active(); }, 180000, [&] {
         if (dropAt > 0 && NowMs() >= dropAt && sim_.hasClient()) sim_.closeConnection();
@@ -413,8 +419,6 @@ class Soak {
       population.modules.push_back(c);
     }
     if (!start(population)) return;
-    Option_SetInt("PROGRAM_SEND_SYNC", 0);
-    Option_SetDouble("PROGRAM_SEND_INTERVAL_MS", 0.1);
     Option_SetInt("WAIT_AFTER_MODULERESET_MS", 150);
     const std::string files[2] = {o_.work + "/soak-multi-a.hex", o_.work + "/soak-multi-b.hex"};
     const FwImageBlock images[2] = {writeImage(files[0], 21, 4, Wire::VORN_CPU_DSPIC30F, 16, 2, 1),
@@ -424,6 +428,7 @@ class Soak {
       ++tally_.runs;
       takeBoxes();
       sim_.clearTraffic();
+      asynchronous();
       const int which = run % 2;
       ModuleList_Clear();
       for (SimModuleId id : sim_.moduleIds()) {
@@ -439,7 +444,8 @@ class Soak {
         tally_.wrongOutcome("multi-update did not start");
         continue;
       }
-      const double dropAt = run == cut ? NowMs() + 500 + double(o_.seed % 8000) : -1;
+      // Somewhere in the middle of the run (about 15 s for 20 modules).
+      const double dropAt = run == cut ? NowMs() + 3000 + double(o_.seed * 7919u % 9000) : -1;
       const bool ended = ui_.runWhile([&] { return mu.running(); }, 900000, [&] {
         if (dropAt > 0 && NowMs() >= dropAt && sim_.hasClient()) sim_.closeConnection();
       });

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <csignal>
 #include <clocale>
 
 #include "app/MainWindow.h"
@@ -8,6 +9,9 @@
 #include "ui/QtUi.h"
 
 int main(int argc, char** argv) {
+  // A file size limit makes a write fail (and the file it was for stay as it
+  // was) instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
   app.setApplicationName("KVXconfig");
   // Qt adopts the user's locale; numbers in texts and files keep the decimal point.

@@ -1,6 +1,8 @@
 #include "core/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,12 +73,35 @@ bool isReadOnly(const std::string& target, const struct stat& st) {
   return ::access(target.c_str(), W_OK) != 0;
 }
 
+// Temporary files are named "<target>.tmp-<pid>-XXXXXX". One whose process is
+// gone was left by a crash (or a kill) during a save: it is removed, so that
+// such leftovers do not pile up beside the file.
+std::string temporaryPrefix(const std::string& target) { return target + ".tmp-"; }
+
+void removeLeftovers(const std::string& target) {
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  const std::string prefix = temporaryPrefix(slash == std::string::npos ? target : target.substr(slash + 1));
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    char* end = nullptr;
+    const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+    if (pid <= 0 || *end != '-' || std::strlen(end + 1) != 6) continue;
+    if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;  // its process still runs
+    ::unlink((folder + "/" + name).c_str());
+  }
+  ::closedir(dir);
+}
+
 // Writes bytes to a new temporary file beside target and renames it over
 // target. Returns 1 on success, 0 on a failed write (target unchanged) and
 // -1 when no temporary file can be made in the folder.
 int replaceViaTemporary(const std::string& target, const std::string& bytes, bool existed,
                         const struct stat& old) {
-  std::string tempPath = target + ".tmp-XXXXXX";
+  std::string tempPath = temporaryPrefix(target) + std::to_string(::getpid()) + "-XXXXXX";
   const int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
   if (fd < 0) return -1;
   // The new file gets the old one's permissions (and owner, where allowed),
@@ -133,6 +158,7 @@ bool AtomicFile_Write(const std::string& path, const std::string& bytes) {
   const bool existed = ::stat(target.c_str(), &old) == 0;
   if (existed && (!S_ISREG(old.st_mode) || isReadOnly(target, old))) return false;
 
+  removeLeftovers(target);
   const int replaced = replaceViaTemporary(target, bytes, existed, old);
   if (replaced >= 0) return replaced == 1;
   // No temporary file beside it (a folder that takes no new files): an

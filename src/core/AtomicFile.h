@@ -13,4 +13,5 @@
 // folder takes no new file (a read-only home folder) an existing writable
 // file is overwritten where it is instead; a write that fails part way then
 // puts the old contents back, but a crash in the middle may leave it mixed.
+// Temporary files that a crashed save left beside the file are removed.
 bool AtomicFile_Write(const std::string& path, const std::string& bytes);

@@ -399,6 +399,13 @@ TEST_F(IniTest, UnwritableTargetsFailAndLeaveNoTrace) {
 
 TEST_F(IniTest, SaveReplacesTheFileKeepingPermissionsAndLinks) {
   WriteWholeFile(ini, "old");
+  // A temporary file of a save that was killed goes; one of a running save stays.
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string running = "KVXconfig.ini.tmp-" + std::to_string(::getpid()) + "-Ab12Cd";
+  WriteWholeFile(ini + ".tmp-" + std::to_string(gone) + "-xY34zW", "half");
+  WriteWholeFile(home.file(running), "busy");
   ASSERT_EQ(::chmod(ini.c_str(), 0640), 0);
   const std::string link = home.file("link.ini");
   ASSERT_EQ(::symlink(ini.c_str(), link.c_str()), 0);
@@ -410,7 +417,7 @@ TEST_F(IniTest, SaveReplacesTheFileKeepingPermissionsAndLinks) {
   ASSERT_EQ(::stat(ini.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_EQ(ReadWholeFile(ini).rfind("# Initialization file for KVXconfig\n\n", 0), 0u);
-  EXPECT_EQ(folderEntries(home.path()), (std::vector<std::string>{"KVXconfig.ini", "link.ini"}));
+  EXPECT_EQ(folderEntries(home.path()), (std::vector<std::string>{"KVXconfig.ini", running, "link.ini"}));
 }
 
 TEST_F(IniTest, ReadOnlyIniIsLeftAlone) {

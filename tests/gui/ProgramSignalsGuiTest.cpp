@@ -1,9 +1,11 @@
 // The KVXconfig program itself, ended from outside: SIGTERM, SIGINT and SIGHUP
 // close it as File > Exit does, without the question, so its options are
-// saved and the debug log gets its footer.
+// saved and the debug log gets its footer; a file size limit that stops the
+// save does not end it either.
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,10 +26,17 @@ std::string ProgramPath() {
   return self.substr(0, self.rfind('/') + 1) + "KVXconfig";
 }
 
-// Starts the program with home as its home folder; its pid.
-pid_t StartProgram(const std::string& home) {
+// Starts the program with home as its home folder (and files limited to
+// maxFileBytes when given); its pid.
+pid_t StartProgram(const std::string& home, rlim_t maxFileBytes = 0) {
   const pid_t pid = ::fork();
   if (pid == 0) {
+    if (maxFileBytes > 0) {
+      struct rlimit limit {};
+      ::getrlimit(RLIMIT_FSIZE, &limit);
+      limit.rlim_cur = maxFileBytes;
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     ::setenv("HOME", home.c_str(), 1);
     ::unsetenv("HOMEDRIVE");
     ::unsetenv("HOMEPATH");
@@ -53,35 +62,53 @@ bool WaitUntil(Cond cond, int timeoutMs) {
   return true;
 }
 
+// Runs the program in home until its debug log has started, sends signo and
+// waits for its end; its exit status.
+int RunAndSignal(const std::string& home, int signo, rlim_t maxFileBytes = 0) {
+  const pid_t pid = StartProgram(home, maxFileBytes);
+  if (pid <= 0) return -1;
+  // The debug log opens during start-up, after the handlers are in place.
+  const bool started = WaitUntil(
+      [&] { return ReadWholeFile(home + "/KVXconfig.log").find("Logging started on") != std::string::npos; },
+      30000);
+  ::kill(pid, signo);
+  int status = -1;
+  const bool ended = WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 30000);
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  EXPECT_TRUE(started && ended);
+  return status;
+}
+
 TEST(ProgramSignals, EndTheProgramAsExitDoesWithoutTheQuestion) {
   for (const int signo : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(strsignal(signo));
     TempFolder home;
     const std::string ini = home.file("KVXconfig.ini");
-    const std::string log = home.file("KVXconfig.log");
     // The question would hold the program; a stored 1 comes back as 0.
     WriteWholeFile(ini, "ASK_BEFORE_EXIT = 1\nDEBUG_MODE = 1\nSCAN_ON_START = 0\n"
                         "MODULETEST_MODE = 1\n");
-    const pid_t pid = StartProgram(home.path());
-    ASSERT_GT(pid, 0);
-    // The debug log opens during start-up, after the handlers are in place.
-    const bool started = WaitUntil(
-        [&] { return ReadWholeFile(log).find("Logging started on") != std::string::npos; }, 30000);
-    ::kill(pid, signo);
-    int status = -1;
-    const bool ended = WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 30000);
-    if (!ended) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-    }
-    ASSERT_TRUE(started && ended);
+    const int status = RunAndSignal(home.path(), signo);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     const std::string saved = ReadWholeFile(ini);
     EXPECT_EQ(saved.rfind("# Initialization file for KVXconfig\n", 0), 0u) << saved;
     EXPECT_NE(saved.find("\nMODULETEST_MODE = 0\n"), std::string::npos);
     EXPECT_NE(saved.find("\nDEFAULT_INTERFACE = \"None\"\n"), std::string::npos);
-    EXPECT_NE(ReadWholeFile(log).find("\nLogging stopped on "), std::string::npos);
+    EXPECT_NE(ReadWholeFile(home.file("KVXconfig.log")).find("\nLogging stopped on "), std::string::npos);
   }
+}
+
+TEST(ProgramSignals, AFileSizeLimitStopsTheSaveNotTheProgram) {
+  TempFolder home;
+  const std::string ini = home.file("KVXconfig.ini");
+  const std::string old = "DEBUG_MODE = 1\nSCAN_ON_START = 0\nRECENT_HEXFILE_LIST = " +
+                          std::string(4000, 'h') + "\n";
+  WriteWholeFile(ini, old);
+  const int status = RunAndSignal(home.path(), SIGTERM, 4096);  // the new file needs more
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_EQ(ReadWholeFile(ini), old);
 }
 
 }  // namespace
