@@ -92,3 +92,6 @@ add_test(NAME layering.CheckNamesBrokenIncludes
          COMMAND ${CMAKE_COMMAND} -DSRC=${CMAKE_SOURCE_DIR}/tests/layering/upward/src -P ${CMAKE_SOURCE_DIR}/cmake/KvxCheckIncludes.cmake)
 set_tests_properties(layering.CheckNamesBrokenIncludes PROPERTIES
                      PASS_REGULAR_EXPRESSION "bus/UpwardInclude.cpp: bus may not include protocol/ModuleList.h.*io/SidewaysInclude.cpp: io may not include module/ModuleTabs.h.*2 include\\(s\\) break the layer order")
+
+# The GUI tests start the program itself to end it with signals.
+add_dependencies(guitest_gui KVXconfig)

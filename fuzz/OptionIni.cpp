@@ -1,6 +1,7 @@
 // Fuzzes the INI file reader with arbitrary file contents. Whatever it reads
 // must be written back as a file that reads back to the same options.
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "FuzzSupport.h"
@@ -39,8 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int rc = Option_LoadIni(input.path.c_str(), 2);
   FUZZ_CHECK(rc == 0 || rc == -1);
   for (const OptionSlot& slot : Option_Slots()) {
-    // Every text option stays a terminated string inside its buffer.
-    if (!slot.text.empty()) FUZZ_CHECK(std::string(slot.textValue()).size() < slot.text.size());
+    // Every text option stays a terminated string inside its buffer, within
+    // its limit as the option counts characters.
+    if (slot.text.empty()) continue;
+    const std::string value = slot.textValue();
+    FUZZ_CHECK(value.size() < slot.text.size());
+    FUZZ_CHECK(slot.charsOf(value.data(), value.size()) <= size_t(slot.maxChars));
   }
 
   // What was read is written and read back to the same file, quotes in values included.

@@ -385,7 +385,13 @@ bool SimServer::readObject(SimModuleId id, uint16_t index, uint8_t subindex, uin
 uint8_t SimServer::plcRunState() const { std::lock_guard lock(d_->m); return d_->master.runState(); }
 void SimServer::setPlcRunState(uint8_t state) { std::lock_guard lock(d_->m); d_->master.setRunState(state); }
 int SimServer::loggerForwarding() const { std::lock_guard lock(d_->m); return d_->master.loggerForwarding(); }
-SimServerStats SimServer::stats() const { std::lock_guard lock(d_->m); return d_->stats; }
+SimServerStats SimServer::stats() const {
+  std::lock_guard lock(d_->m);
+  SimServerStats stats = d_->stats;
+  stats.spoiledToClient = d_->output.spoiled();
+  stats.delayedToClient = d_->output.delayed();
+  return stats;
+}
 
 bool SimServer::hasClient() const { std::lock_guard lock(d_->m); return d_->clientFd >= 0; }
 
@@ -418,6 +424,13 @@ bool SimServer::waitForReceivedFrame(const std::function<bool(const SimFrame&)>&
 }
 
 std::vector<SimTimedFrame> SimServer::sentFrames() const { std::lock_guard lock(d_->m); return d_->output.sentLog(); }
+
+std::vector<SimTimedFrame> SimServer::takeSentFrames() {
+  std::lock_guard lock(d_->m);
+  std::vector<SimTimedFrame> taken = d_->output.sentLog();
+  d_->output.clearLog();
+  return taken;
+}
 
 bool SimServer::waitForSent(size_t count, int timeoutMs) const {
   std::unique_lock<std::mutex> lock(d_->m);

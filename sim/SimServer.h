@@ -61,6 +61,16 @@ struct SimFaults {
   int batchFrames = 0;      // > 1: this many frames are written together in one segment
   int batchWaitMs = 20;     // an incomplete batch is written after this long
   int badLengthNibble = 10; // 9..15, used by SimCorruption::LengthAbove8
+  // Random faults: each frame to the client independently, repeatable for a
+  // seed. A spoiled frame has one data byte changed or its length one short,
+  // as a master would forward a frame garbled on its way (it is logged as
+  // sent). A held-back frame leaves 0..randomDelayMaxMs later; the frames
+  // behind it wait for it, as on one stream.
+  double randomDropShare = 0.0;
+  double randomCorruptShare = 0.0;
+  double randomDelayShare = 0.0;
+  int randomDelayMaxMs = 1500;
+  uint32_t randomSeed = 1;
 };
 
 struct SimServerStats {
@@ -72,6 +82,8 @@ struct SimServerStats {
   int framesToClient = 0;     // frames queued for the client (not dropped)
   int segmentsToClient = 0;   // writes to the socket (a split frame takes several, a batch one)
   int droppedToClient = 0;    // frames to the client dropped by fault injection
+  int spoiledToClient = 0;    // frames spoiled by the random corruption
+  int delayedToClient = 0;    // frames held back by the random delay
 };
 
 class SimServer {
@@ -140,8 +152,12 @@ class SimServer {
   bool waitForReceived(size_t count, int timeoutMs) const;
   // Waits until a frame the client sent satisfies `match` (true), or the time runs out.
   bool waitForReceivedFrame(const std::function<bool(const SimFrame&)>& match, int timeoutMs) const;
-  // Frames written to the client, as intended before corruption.
+  // Frames written to the client, as intended before corruption (a random
+  // corruption is part of the frame as sent).
   std::vector<SimTimedFrame> sentFrames() const;
+  // The frames written to the client since the last take or clear, taken
+  // from the list in one step (nothing slips between reading and clearing).
+  std::vector<SimTimedFrame> takeSentFrames();
   bool waitForSent(size_t count, int timeoutMs) const;
   void clearTraffic();                                // forget both lists
   // A frame appearing on a bus from some other node; it reaches the modules

@@ -122,8 +122,9 @@ bool ParseInt(const char* text, int lo, int hi, int& out) {
 // "--traffic" as frames per second on one bus: a number, "N%" of a full
 // bus, or "full". Negative when the text is not one of these.
 double TrafficRate(const std::string& text, uint8_t bitRateCode, int fixedLength) {
-  const double full = CanOpenTraffic_FullBusRate(
-      bitRateCode, fixedLength >= 0 ? double(fixedLength) : CanOpenTraffic_MixAverageLength());
+  CanOpenTrafficConfig mix;
+  mix.fixedLength = fixedLength;
+  const double full = CanOpenTraffic_FullBusRate(bitRateCode, CanOpenTraffic_AverageLength(mix));
   if (text == "full") return full;
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);

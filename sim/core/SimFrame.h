@@ -30,4 +30,7 @@ struct SimFrame {
 struct SimTimedFrame {
   int64_t timeUs = 0;  // microseconds since the server started
   SimFrame frame;
+  // Frames to the client: when it may leave for the socket at the earliest
+  // (later than timeUs when held back by a fault or by a frame before it).
+  int64_t releaseUs = 0;
 };

@@ -19,11 +19,37 @@ void ClientOutput::corruptNext(SimCorruption kind, int count) {
   for (int i = 0; i < count; ++i) corruptions_.push_back(kind);
 }
 
+uint32_t ClientOutput::nextRandom() {
+  // xorshift64*: fast and repeatable.
+  random_ ^= random_ >> 12;
+  random_ ^= random_ << 25;
+  random_ ^= random_ >> 27;
+  return uint32_t((random_ * 0x2545F4914F6CDD1DULL) >> 32);
+}
+
+bool ClientOutput::chance(double share) {
+  if (!(share > 0.0)) return false;
+  return nextRandom() < share * 4294967296.0;
+}
+
+// One data byte changed (a frame without data gets a byte), or the length one short.
+void ClientOutput::spoilAtRandom(SimFrame& frame) {
+  ++spoiled_;
+  if (frame.len > 0 && nextRandom() % 4 == 0) {
+    --frame.len;
+    return;
+  }
+  if (frame.len == 0) frame.data[frame.len++] = 0;
+  const uint32_t r = nextRandom();
+  frame.data[r % frame.len] ^= uint8_t(1u << ((r >> 8) % 8));
+}
+
 bool ClientOutput::shouldDrop() {
   if (dropNext_ > 0) {
     --dropNext_;
     return true;
   }
+  if (chance(faults_.randomDropShare)) return true;
   double share = std::clamp(faults_.dropShare, 0.0, 1.0);
   if (share <= 0.0) return false;
   // Spread evenly: a share of 0.25 drops exactly every fourth frame.
@@ -63,15 +89,21 @@ void ClientOutput::queueFrame(const SimFrame& frame, int64_t timeUs) {
     ++dropped_;
     return;
   }
-  AppendBounded(sent_, SimTimedFrame{timeUs, frame});
+  SimFrame asSent = frame;
+  if (chance(faults_.randomCorruptShare)) spoilAtRandom(asSent);
+  AppendBounded(sent_, SimTimedFrame{timeUs, asSent, timeUs});
   uint32_t stamp = zeroTimeStamps_ ? 0 : static_cast<uint32_t>(std::max<int64_t>(1, timeUs / 1000));
-  std::vector<uint8_t> bytes = EncodeMasterFrame(frame, stamp);
-  SimFrame spoiled = frame;
+  std::vector<uint8_t> bytes = EncodeMasterFrame(asSent, stamp);
+  SimFrame spoiled = asSent;
   if (!corruptions_.empty()) {
     corrupt(spoiled, bytes, corruptions_.front());
     corruptions_.pop_front();
   }
   int64_t release = timeUs + int64_t(std::max(0, faults_.delayMs)) * 1000;
+  if (chance(faults_.randomDelayShare)) {
+    ++delayed_;
+    release += int64_t(nextRandom() % uint32_t(std::max(1, faults_.randomDelayMaxMs) * 1000 + 1));
+  }
 
   if (closeMidFrame_) {
     closeMidFrame_ = false;
@@ -109,6 +141,7 @@ void ClientOutput::queueRaw(const std::vector<uint8_t>& bytes, int64_t timeUs) {
 void ClientOutput::addSegment(std::vector<uint8_t> bytes, int64_t releaseUs, bool closeAfter) {
   releaseUs = std::max(releaseUs, lastReleaseUs_);  // the stream keeps its order
   lastReleaseUs_ = releaseUs;
+  if (!sent_.empty() && sent_.back().releaseUs < releaseUs) sent_.back().releaseUs = releaseUs;
   segments_.push_back(Segment{std::move(bytes), releaseUs, closeAfter});
 }
 

@@ -19,7 +19,10 @@ class ClientOutput {
     bool closeAfter = false;  // close the connection once this is written
   };
 
-  void setFaults(const SimFaults& faults) { faults_ = faults; }
+  void setFaults(const SimFaults& faults) {
+    if (faults.randomSeed != faults_.randomSeed) random_ = faults.randomSeed ? faults.randomSeed : 1;
+    faults_ = faults;
+  }
   const SimFaults& faults() const { return faults_; }
   void setZeroTimeStamps(bool zero) { zeroTimeStamps_ = zero; }
   void dropNext(int count) { dropNext_ += count > 0 ? count : 0; }
@@ -45,9 +48,14 @@ class ClientOutput {
   const std::vector<SimTimedFrame>& sentLog() const { return sent_; }
   void clearLog() { sent_.clear(); }
   int dropped() const { return dropped_; }
+  int spoiled() const { return spoiled_; }
+  int delayed() const { return delayed_; }
 
  private:
   bool shouldDrop();
+  bool chance(double share);
+  uint32_t nextRandom();
+  void spoilAtRandom(SimFrame& frame);
   void corrupt(SimFrame& frame, std::vector<uint8_t>& bytes, SimCorruption kind) const;
   void addSegment(std::vector<uint8_t> bytes, int64_t releaseUs, bool closeAfter = false);
   void flushBatch();
@@ -68,4 +76,7 @@ class ClientOutput {
   int64_t lastReleaseUs_ = 0;
   std::vector<SimTimedFrame> sent_;
   int dropped_ = 0;
+  int spoiled_ = 0;
+  int delayed_ = 0;
+  uint64_t random_ = 1;
 };

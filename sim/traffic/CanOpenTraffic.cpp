@@ -128,8 +128,16 @@ double CanOpenTraffic_FullBusRate(uint8_t bitRateCode, double dataLen) {
   return kbits * 1000.0 / (47.0 + 8.0 * dataLen);
 }
 
-double CanOpenTraffic_MixAverageLength() {
-  double sum = 0;
-  for (int k = 0; k < kKinds; ++k) sum += kWeights[k] * kKindLengths[k];
-  return sum / 1000.0;
+double CanOpenTraffic_AverageLength(const CanOpenTrafficConfig& config) {
+  // Per frame that is no SDO answer: an error report (no data) with the error
+  // share, else a pick from the mix; an SDO pick brings its 8-byte answer.
+  const double error = std::clamp(config.errorShare, 0.0, 1.0);
+  const double sdo = kWeights[Sdo] / 1000.0;
+  const double frames = 1.0 + (1.0 - error) * sdo;
+  if (config.fixedLength >= 0)
+    return (1.0 - error) * (1.0 + sdo) * std::min(config.fixedLength, 8) / frames;
+  double pick = 0;
+  for (int k = 0; k < kKinds; ++k) pick += kWeights[k] * kKindLengths[k];
+  pick /= 1000.0;
+  return (1.0 - error) * (pick + sdo * 8.0) / frames;
 }

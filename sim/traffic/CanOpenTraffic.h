@@ -71,5 +71,7 @@ class CanOpenTraffic : public BusTrafficSource {
 // frame has dataLen bytes: 47 + 8 x dataLen bits apiece, no stuff bits (the
 // physical maximum). dataLen may be an average. 0 for an unknown code.
 double CanOpenTraffic_FullBusRate(uint8_t bitRateCode, double dataLen);
-// The average data length of the CANopen mix, for rates given as bus load.
-double CanOpenTraffic_MixAverageLength();
+// The average data length of the frames a source with this configuration
+// makes (the SDO answers and the error reports counted as frames of their
+// own), for rates given as bus load.
+double CanOpenTraffic_AverageLength(const CanOpenTrafficConfig& config);

@@ -40,7 +40,8 @@ struct WaitCursor {
 };
 
 void toCanMsg(const EthFrameIn& frame, CanMsg& msg) {
-  msg.time = frame.stamp != 0 ? frame.stamp : uint32_t(Clock_NowMs());
+  // A master without a clock sends 0: the program's own time since its start.
+  msg.time = frame.stamp != 0 ? frame.stamp : uint32_t(Clock_SinceStartMs());
   msg.id = frame.id;
   msg.len = uint32_t(frame.lengthNibble() > 8 ? 8 : frame.lengthNibble());
   for (uint32_t i = 0; i < 8; ++i) msg.data[i] = i < msg.len ? frame.data[i] : 0;

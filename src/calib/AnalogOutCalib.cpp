@@ -63,7 +63,7 @@ void AnalogOutCalib::setOutput() {
       // Limited to the range, as a value beyond it would wrap in its encoding.
       double value = std::clamp(entered, minimum, maximum);
       ChanValueBytes bytes{};
-      ChanType_ConvertValue('s', value, code, bytes, entry.aligned);
+      if (ChanType_ConvertValue('s', value, code, bytes, entry.aligned) != 0) continue;
       ObjectAccess_Write(module().node, int(entry.valueIndex), int(entry.valueSubindex), bytes);
     }
   }

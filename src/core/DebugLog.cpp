@@ -64,6 +64,8 @@ void DebugLog_Open(const char* path, char mode) {
   s.timeStamps = false;
   if (s.firstOpen) writeLine(Text_Format("%s logfile", "KVXconfig"));
   writeLine(Text_Format("Logging started on %s\n", VornProt_DateText().c_str()));
+  // The header is no previous line: the first line after it never gets a gap line.
+  s.havePrevious = false;
   s.timeStamps = true;
   s.firstOpen = false;
 }

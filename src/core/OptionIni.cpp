@@ -120,8 +120,8 @@ bool applyEntry(const IniLine& entry, const char* path, int lineNo, int verbosit
       if (!slot->assignText(entry.value.c_str(), entry.value.size()) && verbosity >= 1) {
         Option_Report("Value too long error in INI file %s, line %d,\nvariable '%s' (has %d chars, "
                       "max. allowed %d chars)",
-                      path, lineNo, entry.key.c_str(), int(entry.value.size()),
-                      slot->capacity() - 1);
+                      path, lineNo, entry.key.c_str(),
+                      int(slot->charsOf(entry.value.c_str(), entry.value.size())), slot->maxChars);
       }
       return true;
   }

@@ -14,13 +14,17 @@ struct OptionSlot {
   int intValue = 0;
   int32_t longValue = 0;
   double doubleValue = 0.0;
-  // Text options: a buffer of fixed capacity (maximum length + 1), allocated
-  // once, so pointers handed out by Option_GetString stay valid.
+  // Text options: a buffer allocated once, big enough for the maximum number
+  // of characters, so pointers handed out by Option_GetString stay valid.
+  // A wide option keeps UTF-8, up to four bytes per character.
   std::vector<char> text;
+  int maxChars = 0;  // the most characters the value may have
 
-  int capacity() const { return int(text.size()); }
   const char* textValue() const { return text.empty() ? "" : text.data(); }
-  // Copies text in when it fits (length < capacity); false otherwise.
+  // The length of value in characters as this option counts them: bytes for
+  // a narrow option, characters of its UTF-8 text for a wide one.
+  size_t charsOf(const char* value, size_t length) const;
+  // Copies text in when it has at most maxChars characters; false otherwise.
   bool assignText(const char* value, size_t length);
   // Sets a number option from text the way defaults are converted.
   void assignNumber(const char* value);

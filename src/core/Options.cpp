@@ -47,13 +47,15 @@ int makeSlot(const OptionDef& def, OptionSlot& slot) {
       const size_t length = std::strlen(text);
       const size_t maxLength = def.maxLength > 0 ? size_t(def.maxLength) : 0;
       const size_t chars = length > maxLength ? length : maxLength;
+      const size_t bytesPerChar = def.type == OPTION_TYPE_WSTRING ? 4 : 1;
       try {
-        slot.text.assign(chars + 1, '\0');
+        slot.text.assign(chars * bytesPerChar + 1, '\0');
       } catch (const std::exception&) {
         Option_Report("Not enough memory to store %d chars in option '%s' (see file %s)",
                       int(chars), def.name, OPTION_DEFINITION_SOURCE);
         return -1;
       }
+      slot.maxChars = int(chars);
       slot.assignText(text, length);
       return 0;
     }
@@ -100,7 +102,7 @@ int setText(const char* name, char type, const char* function, const std::string
   if (!slot->assignText(value.c_str(), value.size())) {
     Option_Report("Error: String too long for option '%s' (has %d chars, max. allowed %d chars) "
                   "in %s()",
-                  name, int(value.size()), slot->capacity() - 1, function);
+                  name, int(slot->charsOf(value.c_str(), value.size())), slot->maxChars, function);
     return -1;
   }
   return 0;
@@ -108,8 +110,13 @@ int setText(const char* name, char type, const char* function, const std::string
 
 }  // namespace
 
+size_t OptionSlot::charsOf(const char* value, size_t length) const {
+  if (def->type != OPTION_TYPE_WSTRING) return length;
+  return Text_CountChars(value, length);
+}
+
 bool OptionSlot::assignText(const char* value, size_t length) {
-  if (length >= text.size()) return false;
+  if (length >= text.size() || charsOf(value, length) > size_t(maxChars)) return false;
   std::memmove(text.data(), value, length);  // value may be this very buffer
   text[length] = '\0';
   return true;
@@ -210,7 +217,7 @@ const std::wstring& Option_GetWString(const char* name) {
   return buffer;
 }
 
-// The stored narrow form is UTF-8, so its length (and the limit) counts bytes.
+// The stored narrow form is UTF-8; the limit counts its characters.
 int Option_SetWString(const char* name, const std::wstring& text) {
   return setText(name, OPTION_TYPE_WSTRING, "Option_SetWString", Text_Narrow(text));
 }

@@ -71,6 +71,17 @@ std::wstring Text_Widen(const std::string& narrow) {
   return out;
 }
 
+size_t Text_CountChars(const char* narrow, size_t length) {
+  const auto* s = reinterpret_cast<const unsigned char*>(narrow);
+  size_t chars = 0;
+  for (size_t i = 0; i < length; ++chars) {
+    char32_t cp = 0;
+    const size_t len = decodeUtf8(s + i, length - i, cp);
+    i += len == 0 ? 1 : len;
+  }
+  return chars;
+}
+
 std::wstring Text_Widen(const char* narrow) {
   return narrow ? Text_Widen(std::string(narrow)) : std::wstring();
 }

@@ -11,3 +11,6 @@ std::wstring Text_Widen(const std::string& narrow);
 std::wstring Text_Widen(const char* narrow);
 // Wide to UTF-8. Surrogates and values beyond U+10FFFF become '?'.
 std::string Text_Narrow(const std::wstring& wide);
+// The number of characters of narrow text as Text_Widen reads it (a byte
+// outside a well-formed sequence is one Latin-1 character).
+size_t Text_CountChars(const char* narrow, size_t length);

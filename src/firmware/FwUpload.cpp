@@ -40,6 +40,13 @@ struct Engine {
   int32_t sent = 0;
   int32_t total = 0;
   std::string message;
+  // Where a failed upload can go on (FwUpload_Resume): the state to go back
+  // to, the segment and the offset of the flash block being written there,
+  // and the progress at that point. FWUPLOAD_START: from the beginning.
+  int32_t resumeState = FWUPLOAD_START;
+  HexSegment** resumeLink = nullptr;
+  int32_t resumeOffset = 0;
+  int32_t resumeSent = 0;
 
   ~Engine() { HexFile_Free(image); }
 };
@@ -62,6 +69,14 @@ void Fail(const char* format, ...) {
   engine().message = Text_FormatV(format, args);
   va_end(args);
   engine().state = FWUPLOAD_FAILED;
+}
+
+// Remembers the point a failure after it goes back to.
+void SetResumePoint(int32_t state, int32_t offset) {
+  engine().resumeState = state;
+  engine().resumeLink = engine().link;
+  engine().resumeOffset = offset;
+  engine().resumeSent = engine().sent;
 }
 
 bool Synchronous() { return Option_GetInt("PROGRAM_SEND_SYNC") != 0; }
@@ -147,6 +162,7 @@ void StepStart(ModuleRec& rec, const std::string& fileName) {
   engine().sent = 0;
   engine().link = &engine().image;
   engine().state = FWUPLOAD_BLOCK_INIT;
+  SetResumePoint(FWUPLOAD_BLOCK_INIT, 0);
 }
 
 // ---- state 10 ---------------------------------------------------------------------
@@ -185,10 +201,12 @@ void StepBlockInit() {
   HexSegment* segment = Current();
   if (!segment) {
     engine().state = FWUPLOAD_FINALIZE;
+    SetResumePoint(FWUPLOAD_FINALIZE, 0);
     return;
   }
   if (segment->address >= engine().cpu->addressLimit) {
     engine().link = &segment->next;  // not program flash: skipped
+    SetResumePoint(FWUPLOAD_BLOCK_INIT, 0);
     return;
   }
   if (!AlignSegment(segment)) {
@@ -205,6 +223,7 @@ void StepBlockInit() {
   engine().transferCount = 0;
   engine().transferSum = 0;
   engine().state = FWUPLOAD_FIRST_DATA;
+  SetResumePoint(FWUPLOAD_FIRST_DATA, 0);  // the segment is aligned now
 }
 
 // ---- states 20, 21 ----------------------------------------------------------------
@@ -270,8 +289,10 @@ void StepBlockEnd() {
   if (engine().readOffset >= segment->length) {
     engine().link = &segment->next;
     engine().state = FWUPLOAD_BLOCK_INIT;
+    SetResumePoint(FWUPLOAD_BLOCK_INIT, 0);
   } else {
     engine().state = FWUPLOAD_DATA;  // the module goes on with the next flash block of the same transfer
+    SetResumePoint(FWUPLOAD_FIRST_DATA, engine().readOffset);
   }
 }
 
@@ -308,7 +329,10 @@ int StepCurrent() {
     case FWUPLOAD_BLOCK_END: StepBlockEnd(); return 0;
     case FWUPLOAD_FINALIZE: StepFinalize(); return 0;
     case FWUPLOAD_DONE: FreeImage(); return 1;
-    case FWUPLOAD_FAILED: FreeImage(); return -1;
+    case FWUPLOAD_FAILED:
+      // A failure after the start keeps the image for FwUpload_Resume.
+      if (engine().resumeState == FWUPLOAD_START) FreeImage();
+      return -1;
     default:
       ShowError("Internal error: Illegal state %d", int(engine().state));
       return -1;
@@ -320,11 +344,39 @@ int StepCurrent() {
 int FwUpload_Step(ModuleRec& rec, const char* fileName) {
   if (!fileName) return StepCurrent();
   engine().state = FWUPLOAD_START;
+  engine().resumeState = FWUPLOAD_START;
   engine().message.clear();
   engine().sent = 0;
   engine().total = 0;
   engine().node = rec.node;
   StepStart(rec, fileName);
+  return 0;
+}
+
+int FwUpload_Resume(ModuleRec& rec) {
+  Engine& e = engine();
+  if (e.state != FWUPLOAD_FAILED || !e.image || e.resumeState == FWUPLOAD_START) return -1;
+  e.message.clear();
+  e.node = rec.node;
+  rec.infoValid = 0;
+  e.link = e.resumeLink;
+  e.sent = e.resumeSent;
+  if (e.resumeState != FWUPLOAD_FIRST_DATA) {
+    e.state = e.resumeState;
+    return 0;
+  }
+  // A new transfer from the start of the flash block that failed: the
+  // module writes that block again, whatever it took of it before.
+  const HexSegment* segment = Current();
+  e.readOffset = e.resumeOffset;
+  e.bytesInBlock = 0;
+  e.transferCount = 0;
+  e.transferSum = 0;
+  e.state = FWUPLOAD_FIRST_DATA;
+  const uint32_t address = segment->address + uint32_t(e.resumeOffset);
+  if (!StartBlockTransfer(address))
+    Fail("Failed to initialize block transfer,\nblock start address 0x%x",
+         unsigned(FwUploadCpu_BlockAddress(*e.cpu, address)));
   return 0;
 }
 

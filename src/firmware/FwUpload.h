@@ -34,6 +34,13 @@ enum FwUploadState : int32_t {
 int FwUpload_Step(ModuleRec& rec, const char* fileName = nullptr);
 int FwUpload_Step(ModuleRec& rec, const std::wstring& fileName);
 
+// After a failed step (-1): goes on from the flash block (or the finalization)
+// that failed, starting a new block transfer there; the progress goes back to
+// that point. Every block is checked by the module as it ends, so the blocks
+// written before stay. 0 = resumed (drive on with FwUpload_Step), -1 = nothing
+// to resume (the start failed, or no upload failed): start again instead.
+int FwUpload_Resume(ModuleRec& rec);
+
 // The failure text of the last upload ("" while none failed).
 const char* FwUpload_GetMessage();
 int FwUpload_GetState();

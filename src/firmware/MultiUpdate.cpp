@@ -311,10 +311,12 @@ void MultiUpdate::stepNextModule() {
     return;
   }
   if (onCurrentRow_) onCurrentRow_(row_);
-  if (selected(row_))
+  if (selected(row_)) {
+    attempts_ = 0;
     state_ = MU_CHECK;
-  else
+  } else {
     nextRow();
+  }
 }
 
 void MultiUpdate::stepCheck() {
@@ -324,7 +326,7 @@ void MultiUpdate::stepCheck() {
     nextRow();
     return;
   }
-  ++started_;
+  if (attempts_ == 0) ++started_;
   FwModuleInfo m;
   const int r = FwInfo_ReadModule(rec, m);
   FwHexInfo h;
@@ -337,6 +339,14 @@ void MultiUpdate::stepCheck() {
                     : !hardware                    ? "Hardware version mismatch"
                                                    : nullptr;
   if (why) {
+    // What the module said may have been lost or garbled on the way: it is
+    // asked again, as often as an upload is retried. The file is not.
+    if (hr == 0 && attempts_ < retries_) {
+      ++attempts_;
+      rec.infoValid = 0;
+      setResult(row_, Ui_Format("Update (retry %d)", attempts_), kMuUpdating);
+      return;  // checked again on the next tick
+    }
     moduleFailed(row_, Ui_Format("Error: checking hexfile against module failed: %s", why));
     return;
   }
@@ -388,6 +398,8 @@ void MultiUpdate::stepStartUpload() {
   ModuleRec& rec = *rows_[size_t(row_)].rec;
   FwUpload_Step(rec, Text_Narrow(slots_[slot_].name).c_str());
   attempts_ = 0;
+  retriesMade_ = 0;
+  failedAt_ = -1;
   setResult(row_, "Update (running)", kMuUpdating);
   state_ = MU_UPLOAD;
 }
@@ -401,21 +413,29 @@ void MultiUpdate::stepUpload() {
   if (p.total != 0) progress_ = MultiUpdate_Progress(started_, selectedAtStart_, p.sent, p.total);
   if (result == 0) return;
   if (result == 1) {
-    setResult(row_, attempts_ ? Ui_Format("Ok (after %d retries)", attempts_) : std::string("Ok"), kMuUpdated);
+    setResult(row_, retriesMade_ ? Ui_Format("Ok (after %d retries)", retriesMade_) : std::string("Ok"),
+              kMuUpdated);
     targetFirmware_ = true;
     attempts_ = 0;
     state_ = MU_RESTART;
     return;
   }
+  // A lost or garbled answer ends an upload attempt; the next one goes on
+  // from the flash block that failed, so that a long image does not have to
+  // pass without a single fault. The retries count the failures since the
+  // upload last got further than before.
+  if (p.sent > failedAt_) attempts_ = 0;
+  failedAt_ = p.sent;
   if (attempts_ < retries_) {
     ++attempts_;
-    setResult(row_, Ui_Format("Update (retry %d)", attempts_), kMuUpdating);
-    FwUpload_Step(rec, Text_Narrow(slots_[slot_].name).c_str());
+    ++retriesMade_;
+    setResult(row_, Ui_Format("Update (retry %d)", retriesMade_), kMuUpdating);
+    if (FwUpload_Resume(rec) != 0) FwUpload_Step(rec, Text_Narrow(slots_[slot_].name).c_str());
     return;
   }
   const std::string message = FwUpload_GetMessage();
-  moduleFailed(row_, attempts_ ? Ui_Format("Error (%d retries): %s", attempts_, message.c_str())
-                               : Ui_Format("Error: %s", message.c_str()));
+  moduleFailed(row_, retriesMade_ ? Ui_Format("Error (%d retries): %s", retriesMade_, message.c_str())
+                                  : Ui_Format("Error: %s", message.c_str()));
 }
 
 void MultiUpdate::finish(bool showSummary) {

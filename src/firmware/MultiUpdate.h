@@ -137,7 +137,9 @@ class MultiUpdate {
   int32_t state_ = MU_IDLE;
   int row_ = 0;
   int slot_ = -1;
-  int attempts_ = 0;
+  int attempts_ = 0;      // retries of the current check, restart or stretch of upload
+  int retriesMade_ = 0;   // retries of the current module's upload in all
+  int32_t failedAt_ = -1; // bytes sent when its upload last failed
   int failures_ = 0;
   int started_ = 0;
   int selectedAtStart_ = 0;

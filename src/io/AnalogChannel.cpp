@@ -110,8 +110,9 @@ bool AnalogOut_ParseEntry(const std::string& entry, double& value) {
     value = double(number);
     return true;
   }
+  // "inf", "nan" and numbers beyond a double are no values to drive an output with.
   const double number = std::strtod(start, &end);
-  if (end == start || std::isnan(number)) return false;
+  if (end == start || !std::isfinite(number)) return false;
   value = number;
   return true;
 }
@@ -127,6 +128,7 @@ int AnalogOut_SetValue(const ModuleRec& module, const ChanInfo& info, int channe
   ChanType_GetInfo(code, false, nullptr, nullptr, &minimum, &maximum);
   value = std::clamp(value, minimum, maximum);
   ChanValueBytes bytes{};
-  ChanType_ConvertValue('s', value, code, bytes, ch.aligned);
+  // A code that cannot be encoded (an i8 channel) writes nothing.
+  if (ChanType_ConvertValue('s', value, code, bytes, ch.aligned) != 0) return -1;
   return ObjectAccess_Write(module.node, int(ch.valueIndex), int(ch.valueSubindex), bytes) == 0 ? 0 : -1;
 }

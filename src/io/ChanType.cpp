@@ -108,7 +108,8 @@ int ChanType_ConvertValue(char direction, double& value, int code, ChanValueByte
                           int aligned) {
   if (direction != 'g' && direction != 's') return 1;
   const ChanTypeConfig* config = ChanTypeTable_FindEncoding(code);
-  if (config == nullptr) {
+  // An i8 value can be read but is never encoded.
+  if (config == nullptr || (direction == 's' && config->encoding == ChanEncoding::I8)) {
     if (direction == 'g') value = 0;
     else bytes = {0, 0, 0, 0};
     return 1;

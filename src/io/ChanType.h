@@ -27,7 +27,8 @@ int ChanType_GetInfo(int code, bool physical, std::string* name = nullptr,
 // into `bytes`, replacing `value` by the value times the code's divisor for
 // integer encodings. With `aligned` 0 no shift is applied either way.
 // Integer values outside the encoding's range wrap; callers limit them first.
-// 0 on success; 1 for an unknown code (decoding gives 0, encoding all bytes 0)
-// or an unknown direction (nothing changed).
+// 0 on success; 1 for an unknown code (decoding gives 0, encoding all bytes 0),
+// for encoding a signed 8-bit (i8) value, which the modules take from no
+// writer (all bytes 0), or an unknown direction (nothing changed).
 int ChanType_ConvertValue(char direction, double& value, int code, ChanValueBytes& bytes,
                           int aligned);

@@ -6,12 +6,16 @@
 
 namespace {
 
+int64_t steadyMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 class SystemClock : public ClockSource {
  public:
-  int64_t nowMs() override {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-  }
+  int64_t nowMs() override { return steadyMs(); }
+  // Made while the program starts, before main().
+  int64_t startMs() const override { return start_; }
   void sleepMs(int64_t ms) override {
     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   }
@@ -32,6 +36,9 @@ class SystemClock : public ClockSource {
     t.millisecond = int(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
     return t;
   }
+
+ private:
+  const int64_t start_ = steadyMs();
 };
 
 SystemClock g_system;
@@ -40,6 +47,7 @@ ClockSource* g_clock = &g_system;
 }  // namespace
 
 int64_t Clock_NowMs() { return g_clock->nowMs(); }
+int64_t Clock_SinceStartMs() { return g_clock->nowMs() - g_clock->startMs(); }
 void Clock_SleepMs(int64_t ms) { g_clock->sleepMs(ms); }
 LocalTime Clock_LocalTime() { return g_clock->localTime(); }
 void Clock_Install(ClockSource* clock) { g_clock = clock ? clock : &g_system; }
@@ -47,7 +55,7 @@ bool Clock_IsManual() { return g_clock != &g_system; }
 int Clock_PeerGraceMs() { return g_clock->peerGraceMs(); }
 
 ManualClock::ManualClock(int64_t startMs, LocalTime local)
-    : now_(startMs), local_(local), localBase_(startMs) {}
+    : now_(startMs), start_(startMs), local_(local), localBase_(startMs) {}
 
 void ManualClock::sleepMs(int64_t ms) {
   if (ms > 0) now_ += ms;

@@ -22,6 +22,8 @@ class ClockSource {
   virtual int64_t nowMs() = 0;
   virtual void sleepMs(int64_t ms) = 0;
   virtual LocalTime localTime() = 0;
+  // nowMs() when the clock started: for the system clock the program's start.
+  virtual int64_t startMs() const = 0;
   // How long (real ms) a wait for a peer under this clock may last before the
   // clock jumps to the wait's deadline; -1 for a clock that moves by itself.
   virtual int peerGraceMs() const { return -1; }
@@ -29,6 +31,8 @@ class ClockSource {
 
 // Monotonic milliseconds since an arbitrary start.
 int64_t Clock_NowMs();
+// Milliseconds since the program started (since a manual clock was made).
+int64_t Clock_SinceStartMs();
 // Sleeps at least ms milliseconds (nothing for ms <= 0).
 void Clock_SleepMs(int64_t ms);
 // Local date and time now.
@@ -48,6 +52,7 @@ class ManualClock : public ClockSource {
   int64_t nowMs() override { return now_; }
   void sleepMs(int64_t ms) override;
   LocalTime localTime() override;
+  int64_t startMs() const override { return start_; }
   void advance(int64_t ms);
   void setLocal(const LocalTime& t) { local_ = t; localBase_ = now_; }
   // Peers (the simulator, a pseudo-terminal's other end) get this much real
@@ -61,6 +66,7 @@ class ManualClock : public ClockSource {
 
  private:
   int64_t now_;
+  int64_t start_;
   LocalTime local_;
   int64_t localBase_;
   int grace_ = 2000;

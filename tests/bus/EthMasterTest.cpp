@@ -357,14 +357,14 @@ TEST_F(EthMasterTest, ResetReceiveDropsAPartialFrameAndWhatIsPending) {
   EXPECT_EQ(m.data[1], 3u);
 }
 
-TEST_F(EthMasterTest, FramesWithoutTimeStampGetTheProgramClock) {
+TEST_F(EthMasterTest, FramesWithoutTimeStampGetTheTimeSinceProgramStart) {
   ASSERT_NO_FATAL_FAILURE(connect());
   sim.setZeroTimeStamps(true);
-  useManualClock();
+  useManualClock();  // started at tick 1000
   clock.advance(41000);
   CanMsg reply;
   ASSERT_EQ(moduleInfo(5, reply), 0) << GetInterfaceError();
-  EXPECT_EQ(reply.time, 42000u);
+  EXPECT_EQ(reply.time, 41000u);
 }
 
 // ---- frames to the master ----------------------------------------------------------

@@ -37,13 +37,13 @@ class DebugLogTest : public ScriptedUiTest {
 TEST_F(DebugLogTest, FirstOpenWritesTheHeaderThenTimeStampedLines) {
   DebugLog_Open(log.c_str(), 'w');
   EXPECT_TRUE(DebugLog_IsOpen());
-  clock.advance(45);
+  clock.advance(4045);  // the header lines are no previous line: no gap line
   DebugLog("VornProt_RequestMessage( %s )", "[681]#1[80]");
   clock.advance(1000);
   DebugLog("  -> Received: %d bytes", 8);
   EXPECT_EQ(content(), header +
-                           "12:00:00.045:  VornProt_RequestMessage( [681]#1[80] )\n"
-                           "12:00:01.045:    -> Received: 8 bytes\n");
+                           "12:00:04.045:  VornProt_RequestMessage( [681]#1[80] )\n"
+                           "12:00:05.045:    -> Received: 8 bytes\n");
 }
 
 TEST_F(DebugLogTest, LinesMoreThanThreeSecondsApartGetAGapLine) {

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -317,9 +318,9 @@ TEST_F(IniTest, EveryOptionSurvivesSaveAndLoad) {
 }
 
 TEST_F(IniTest, LongestValuesSurviveSaveAndLoad) {
-  // Lines of over a thousand characters are read whole.
+  // Lines of over a thousand characters are read whole; wide limits count characters.
   const std::wstring list(4096, L'L');
-  const std::wstring hex(1024, L'H');
+  const std::wstring hex(1024, L'\u00e4');
   ASSERT_EQ(Option_SetWString("RECENT_HEXFILE_LIST", list), 0);
   ASSERT_EQ(Option_SetWString("RECENT_HEXFILE", hex), 0);
   Option_SetInt("ETH_OPEN_STARTSTOPDIALOG", 1);
@@ -398,6 +399,13 @@ TEST_F(IniTest, UnwritableTargetsFailAndLeaveNoTrace) {
 
 TEST_F(IniTest, SaveReplacesTheFileKeepingPermissionsAndLinks) {
   WriteWholeFile(ini, "old");
+  // A temporary file of a save that was killed goes; one of a running save stays.
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string running = "KVXconfig.ini.tmp-" + std::to_string(::getpid()) + "-Ab12Cd";
+  WriteWholeFile(ini + ".tmp-" + std::to_string(gone) + "-xY34zW", "half");
+  WriteWholeFile(home.file(running), "busy");
   ASSERT_EQ(::chmod(ini.c_str(), 0640), 0);
   const std::string link = home.file("link.ini");
   ASSERT_EQ(::symlink(ini.c_str(), link.c_str()), 0);
@@ -409,7 +417,60 @@ TEST_F(IniTest, SaveReplacesTheFileKeepingPermissionsAndLinks) {
   ASSERT_EQ(::stat(ini.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_EQ(ReadWholeFile(ini).rfind("# Initialization file for KVXconfig\n\n", 0), 0u);
-  EXPECT_EQ(folderEntries(home.path()), (std::vector<std::string>{"KVXconfig.ini", "link.ini"}));
+  EXPECT_EQ(folderEntries(home.path()), (std::vector<std::string>{"KVXconfig.ini", running, "link.ini"}));
+}
+
+TEST_F(IniTest, ReadOnlyIniIsLeftAlone) {
+  WriteWholeFile(ini, "# kept as the user made it\n");
+  ASSERT_EQ(::chmod(ini.c_str(), 0444), 0);
+  EXPECT_EQ(Option_SaveIni(ini.c_str()), -1);
+  EXPECT_EQ(reports(), Reports{"Error: Can't write INI file"});
+  EXPECT_EQ(ReadWholeFile(ini), "# kept as the user made it\n");
+  EXPECT_EQ(folderEntries(home.path()), std::vector<std::string>{"KVXconfig.ini"});
+}
+
+// Runs body in a child process that may write the INI file but may not make
+// new files in the home folder (as root, by becoming another user); the
+// child's exit code is body's result.
+int InReadOnlyFolder(const std::string& folder, const std::string& file, int (*body)()) {
+  const uid_t other = 65534;
+  if (::getuid() == 0 && (::chown(folder.c_str(), other, other) != 0 ||
+                          ::chown(file.c_str(), other, other) != 0))
+    return -2;
+  if (::chmod(folder.c_str(), 0555) != 0) return -2;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::getuid() == 0 && (::setgid(other) != 0 || ::setuid(other) != 0)) ::_exit(99);
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::chmod(folder.c_str(), 0755);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(IniTest, WithoutRoomForATemporaryFileTheIniIsWrittenInPlace) {
+  static std::string path;
+  path = ini;
+  WriteWholeFile(ini, "# old settings\nSCAN_RANGE_STOP = 5\n");
+  Option_SetInt("SCAN_RANGE_STOP", 99);
+  const int results = InReadOnlyFolder(home.path(), ini, [] {
+    // A write that fails part way puts the old contents back.
+    struct rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlim_t unlimited = limit.rlim_cur;
+    limit.rlim_cur = 100;
+    ::signal(SIGXFSZ, SIG_IGN);
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 98;
+    const bool failed = Option_SaveIni(path.c_str()) == -1 &&
+                        ReadWholeFile(path) == "# old settings\nSCAN_RANGE_STOP = 5\n";
+    limit.rlim_cur = unlimited;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    return (failed ? 1 : 0) | (Option_SaveIni(path.c_str()) == 0 ? 2 : 0);
+  });
+  EXPECT_EQ(results, 3) << "1: the limited write failed and kept the file, 2: the next one succeeded";
+  EXPECT_NE(ReadWholeFile(ini).find("\nSCAN_RANGE_STOP = 99\n"), std::string::npos);
+  EXPECT_EQ(folderEntries(home.path()), std::vector<std::string>{"KVXconfig.ini"});
 }
 
 // ---- hostile input -------------------------------------------------------------

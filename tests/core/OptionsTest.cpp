@@ -149,15 +149,18 @@ TEST_F(OptionTest, StringLengthLimit) {
   EXPECT_EQ(Option_SetWString("RECENT_HEXFILE_LIST", std::wstring(4096, L'a')), 0);
 }
 
-TEST_F(OptionTest, WideTextIsKeptAsUtf8) {
+TEST_F(OptionTest, WideTextIsKeptAsUtf8AndItsLimitCountsCharacters) {
   const std::wstring text = L"/home/jürgen/Kalibrierung \u20ac";
   EXPECT_EQ(Option_SetWString("CALIB_SEQ_DIR2", text), 0);
   EXPECT_EQ(Option_GetWString("CALIB_SEQ_DIR2"), text);
-  // The stored narrow text is UTF-8: the limit counts its bytes.
-  const std::wstring umlauts(513, L'\u00fc');  // 1026 bytes
-  EXPECT_EQ(Option_SetWString("CALIB_SEQ_DIR2", umlauts), -1);
-  ASSERT_EQ(reports().size(), 1u);
-  EXPECT_NE(reports()[0].find("(has 1026 chars, max. allowed 1024 chars)"), std::string::npos);
+  // 1024 characters fit however many UTF-8 bytes they take.
+  const std::wstring umlauts(1024, L'\u00e4');
+  EXPECT_EQ(Option_SetWString("RECENT_HEXFILE", umlauts), 0);
+  EXPECT_EQ(Option_GetWString("RECENT_HEXFILE"), umlauts);
+  EXPECT_EQ(Option_SetWString("CALIB_SEQ_DIR2", std::wstring(1025, L'\U0001F600')), -1);
+  EXPECT_EQ(reports(), std::vector<std::string>{
+                           "Error: String too long for option 'CALIB_SEQ_DIR2' (has 1025 chars, "
+                           "max. allowed 1024 chars) in Option_SetWString()"});
   EXPECT_EQ(Option_GetWString("CALIB_SEQ_DIR2"), text);
 }
 

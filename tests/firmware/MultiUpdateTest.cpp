@@ -192,6 +192,45 @@ TEST_F(MultiUpdateTest, CheckFailuresNameTheFirstMismatch) {
   EXPECT_EQ(result(3), "Ok");
 }
 
+TEST_F(MultiUpdateTest, AnAnswerGarbledDuringTheCheckIsAskedForAgain) {
+  openWith({{2, 16, 0x85}});
+  sim.corruptNextReplies(SimCorruption::ShortReply);  // the module info, one byte short
+  ASSERT_TRUE(startAll("Update 1 module?", false, 3));
+  ui.expectMessage("Update finished, all modules ok.", UiAnswer::Ok);
+  tick();
+  EXPECT_EQ(result(2), "Ok");
+  // Without retries the module fails.
+  sim.corruptNextReplies(SimCorruption::ShortReply);
+  ASSERT_TRUE(startAll("Update 1 module?", false, 0));
+  ui.expectMessage("1 module(s) failed.", UiAnswer::Ok);
+  tick();
+  EXPECT_EQ(result(2), "Error: checking hexfile against module failed: Can't read module parameters");
+}
+
+TEST_F(MultiUpdateTest, ARetryGoesOnFromTheFlashBlockThatFailed) {
+  openWith({{2, 16, 0x01}});
+  const auto dataFrames = [&] {
+    int n = 0;
+    for (const SimFrame& f : framesToModules()) n += f.len == 8 && (f.data[0] == 0x21 || f.data[0] == 0x61);
+    return n;
+  };
+  ASSERT_TRUE(startAll("Update 1 module?", false, 3));
+  ui.expectMessage("all modules ok", UiAnswer::Ok);
+  tick();
+  const int clean = dataFrames();
+  sim.clearTraffic();
+
+  ASSERT_TRUE(startAll("Update 1 module?", false, 3));
+  tickIntoUpload();
+  onModule(2, [](SimModule& m) { m.bootloader().faults().wrongCheckValues = 1; });  // this block fails
+  ui.expectMessage("all modules ok", UiAnswer::Ok);
+  tick();
+  EXPECT_EQ(result(2), "Ok (after 1 retries)");
+  EXPECT_TRUE(firmwareValid(2));
+  EXPECT_GT(dataFrames(), clean);
+  EXPECT_LE(dataFrames(), clean + 128 / 7 + 1) << "one flash block again, not the whole image";
+}
+
 TEST_F(MultiUpdateTest, ModuleThatNeverComesBackFailsAfterFourRestarts) {
   openWith({{2, 16, 0x85}});
   onModule(2, [](SimModule& m) { m.bootloader().faults().neverReturnFromReset = true; });

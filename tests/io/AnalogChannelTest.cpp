@@ -76,13 +76,17 @@ TEST_F(AnalogChannel, OutputEntriesAreLimitedEncodedAndReadBack) {
   EXPECT_EQ(lastWrite(6).data[5], 0x01);
 
   const size_t before = framesTo(6).size();
-  EXPECT_EQ(AnalogOut_SetValue(record(id), info, 0, "volts"), -1);
-  EXPECT_EQ(AnalogOut_SetValue(record(id), info, 0, "0xZZ"), -1);
-  EXPECT_EQ(AnalogOut_SetValue(record(id), info, 0, "0x1FFFFFFFF"), -1);
+  for (const char* notAValue : {"volts", "0xZZ", "0x1FFFFFFFF", "inf", "-inf", "1e999", "nan"})
+    EXPECT_EQ(AnalogOut_SetValue(record(id), info, 0, notAValue), -1) << notAValue;
   EXPECT_EQ(framesTo(6).size(), before);
   ASSERT_EQ(AnalogOut_SetValue(record(id), info, 0, "-3"), 0);  // limited to the minimum
   ASSERT_EQ(AnalogOut_ReadValue(record(id), info, 0, false, r), 1);
   EXPECT_EQ(r.text, "0");
+
+  // An i8 channel (0x0904) is never encoded: nothing is written.
+  const SimModuleId i8 = addModuleWith(7, Group(SimIoGroup::AnalogOut, 9, {0x0904}, 1, 0x6411));
+  EXPECT_EQ(AnalogOut_SetValue(record(i8), channels(i8, CHANINFO_ANALOG_OUT), 0, "5"), -1);
+  EXPECT_EQ(lastWrite(7).data[0], 0u);
 }
 
 TEST(AnalogBar, TruncatedAndLimited) {

@@ -158,6 +158,10 @@ TEST(ChanTypeConvert, InvalidCodeOrDirectionFails) {
   EXPECT_EQ(result, 1);
   EXPECT_EQ(Encode(CHANTYPE_CODE_INVALID, 5, 1, &result), (ChanValueBytes{0, 0, 0, 0}));
   EXPECT_EQ(result, 1);
+  // An i8 value is decoded but never encoded.
+  result = 0;
+  EXPECT_EQ(Encode(0x0904, -1, 1, &result), (ChanValueBytes{0, 0, 0, 0}));
+  EXPECT_EQ(result, 1);
 
   double value = 3;
   ChanValueBytes bytes = {1, 2, 3, 4};
@@ -206,7 +210,6 @@ TEST(ChanTypeConvert, EncodesAlignedValuesIntoTheirBits) {
       {0x1E02, 7, 1, {0xE0, 0, 0, 0}},
       {0x1E0F, 0xABCD, 1, {0xCD, 0xAB, 0, 0}},
       {0x0900, 0x1FF, 1, {0xFF, 0, 0, 0}},      // u8 keeps byte 0 only
-      {0x0904, -1, 1, {0xFF, 0, 0, 0}},         // i8
       {0x0042, 0x1234, 1, {0x34, 0x12, 0, 0}},  // kind 0
       {0x010C, 1e12, 1, {0x00, 0x10, 0, 0}},    // huge values wrap modulo 2^32
       {0x010C, std::nan(""), 1, {0, 0, 0, 0}},
@@ -226,13 +229,15 @@ TEST(ChanTypeConvert, HexEntryRoundTripsThroughAnAlignedOutput) {
 }
 
 // Every configuration's raw range survives a write and a read back, aligned or not:
-// catches a wrong encoding, sign, divisor or shift in any table row.
+// catches a wrong encoding, sign, divisor or shift in any table row. The one
+// i8 row (0x0904) is read only.
 TEST(ChanTypeConvert, EveryRangeLimitRoundTrips) {
   int valid = 0;
   for (int code = 0x0100; code <= 0x1FFF; ++code) {
     double min = 0, max = 0;
     if (ChanType_GetInfo(code, false, nullptr, nullptr, &min, &max) != 0) continue;
     ++valid;
+    if (code == 0x0904) continue;
     for (const int aligned : {0, 1}) {
       for (const double limit : {min, max}) {
         SCOPED_TRACE(Hex(code) + " " + std::to_string(limit));

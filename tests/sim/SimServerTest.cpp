@@ -231,6 +231,43 @@ TEST_F(Server, CorruptedRepliesAndTheStreamStaysInStep) {
   EXPECT_EQ(sim.sentFrames().at(1).frame.data[0], 0x00);
 }
 
+// Random faults: about their share of the frames, spoiled ones logged as
+// they went out, a held-back frame holding the ones behind it.
+TEST_F(Server, RandomFaultsHitTheirShareAndTheLogShowsWhatWasSent) {
+  const SimFrame plain = exchange(0x80000004, 0, {}).at(0).frame;
+  sim.takeSentFrames();
+  const int before = sim.stats().framesToClient;
+  SimFaults faults;
+  faults.randomDropShare = faults.randomCorruptShare = faults.randomDelayShare = 0.1;
+  faults.randomDelayMaxMs = 5;
+  sim.setFaults(faults);
+  constexpr int kFrames = 400;
+  for (int i = 0; i < kFrames; ++i) client.sendFrame(0x80000004, 0, {});
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWait);
+  SimServerStats s;
+  while ((s = sim.stats()).framesToClient - before + s.droppedToClient < kFrames &&
+         std::chrono::steady_clock::now() < deadline) {
+  }
+  for (const int count : {s.droppedToClient, s.spoiledToClient, s.delayedToClient}) {
+    EXPECT_GT(count, kFrames / 20);
+    EXPECT_LT(count, kFrames / 5);
+  }
+  const auto got = client.readFrames(size_t(kFrames - s.droppedToClient), kWait);
+  const auto sent = sim.takeSentFrames();
+  ASSERT_EQ(got.size(), sent.size());
+  int changed = 0;
+  for (size_t i = 0; i < sent.size(); ++i) {
+    EXPECT_EQ(got[i].frame, sent[i].frame) << i;
+    changed += !(sent[i].frame == plain);
+    EXPECT_GE(sent[i].releaseUs, sent[i].timeUs);
+    if (i > 0) {
+      EXPECT_GE(sent[i].releaseUs, sent[i - 1].releaseUs) << "one stream, in order";
+    }
+  }
+  EXPECT_EQ(changed, s.spoiledToClient);
+  EXPECT_TRUE(sim.sentFrames().empty());
+}
+
 TEST_F(Server, SplitFramesArriveInPiecesReleasedByTheTest) {
   SimFaults faults;
   faults.splitBytes = 4;
