@@ -242,7 +242,7 @@ class Soak {
     if (!start(population)) return;
     const int cut = disconnectRun(o_.runs);
     for (int run = 0; run < o_.runs; ++run) {
-      ++tally_.runs;
+      startRun();
       sim_.takeSentFrames();
       takeBoxes();
       const double dropAt = run == cut ? NowMs() + double(o_.seed * 7919u % 400) : -1;
@@ -364,7 +364,7 @@ class Soak {
                                             "Cannot determine module CPU type"};
     const int cut = disconnectRun(o_.runs);
     for (int run = 0; run < o_.runs; ++run) {
-      ++tally_.runs;
+      startRun();
       takeBoxes();
       sim_.clearTraffic();  // the simulator's logs: its memory, not the program's
       asynchronous();
@@ -425,7 +425,7 @@ class Soak {
                                     writeImage(files[1], 22, 4, Wire::VORN_CPU_DSPIC30F, 16, 2, 2)};
     const int cut = disconnectRun(o_.runs);
     for (int run = 0; run < o_.runs; ++run) {
-      ++tally_.runs;
+      startRun();
       takeBoxes();
       sim_.clearTraffic();
       asynchronous();
@@ -671,6 +671,14 @@ class Soak {
     if (missing > 0) tally_.wrongOutcome(std::to_string(missing) + " sent frames not logged");
   }
 
+  // Counts a run; the resident memory after each quarter of the runs shows
+  // whether it levels off (allocator caches and the sanitizer's quarantine
+  // fill first) or keeps growing.
+  void startRun() {
+    const int done = tally_.runs++;
+    if (o_.runs >= 4 && done > 0 && done % (o_.runs / 4) == 0) rssSteps_.push_back({done, StatusKb("VmRSS:")});
+  }
+
   // ---- report -------------------------------------------------------------------
 
   int report() {
@@ -680,6 +688,7 @@ class Soak {
     for (const auto& [message, count] : moduleFailures_) std::printf("module: %5d x %s\n", count, message.c_str());
     for (const std::string& w : tally_.wrongNotes) std::printf("WRONG: %s\n", w.c_str());
     if (modulesTotal_ > 0) std::printf("modules updated: %d of %d\n", modulesOk_, modulesTotal_);
+    for (const auto& [runs, kb] : rssSteps_) std::printf("rss after %d runs: %ld kB\n", runs, kb);
     if (rssLogger_ > 0) std::printf("rss at the end of the capture %ld kB, display %ld lines\n", rssLogger_, displayLines_);
     std::printf("faults: %d of %d frames to the program dropped, %d spoiled, %d held back; %d connection(s), "
                 "%d reconnect(s)\n", s.droppedToClient, s.framesToClient + s.droppedToClient, s.spoiledToClient,
@@ -699,6 +708,7 @@ class Soak {
   std::vector<bool> cut_;  // per capture: ended by the dropped connection
   std::vector<std::map<int, std::set<std::pair<unsigned, unsigned>>>> lateAnswers_;  // of the scans before
   int modulesOk_ = 0, modulesTotal_ = 0, reconnects_ = 0;
+  std::vector<std::pair<int, long>> rssSteps_;  // runs done, resident kB
   long rssStart_ = 0, rssLogger_ = 0, displayLines_ = 0, lostAtDisconnect_ = 0;
 };
 
