@@ -192,34 +192,6 @@ TEST(SimIoPopulation, StatementsBuildChannelsAndRoundTrip) {
   EXPECT_EQ(again.modules[0].io.calibration, m.io.calibration);
 }
 
-TEST(SimIoPopulation, BadStatementsNameTheirLine) {
-  const struct {
-    const char* text;
-    const char* error;
-  } cases[] = {
-      {"channels ai type=1 configs=0x0100 value=0x6401.1\n", "line 1: channels before any module"},
-      {"module node=3 type=30\nchannels xx type=1\n", "line 2: expected: channels"},
-      {"module node=3 type=30\nchannels ai type=1 value=0x6401.1\n", "line 2: channels need"},
-      {"module node=3 type=30\nchannels ai type=1 configs=0x0100,zz value=0x6401.1\n", "line 2: configs must"},
-      {"module node=3 type=30\nsignal ai 0 level=abc\n", "line 2: bad number"},
-      {"module node=3 type=30\nsignal ai 0\nsignal ai 0\n", "line 3: signal given twice"},
-      {"module node=3 type=30\ncalib 0 1.4 1 2 3\n", "line 2: expected: calib"},
-      {"module node=3 type=30\ncalib 0 1.0 1 x 3 4\n", "line 2: bad point value"},
-      {"module node=3 type=30\nsignal ao 0 noise=0.1\n", "line 2: noise= is for analog inputs only"},
-      {"module node=3 type=30\nsamadc 0 inputs=1\n", "line 2: samadc needs a SAMC21 module"},
-      {"module node=3 type=30 cpu=6\nsamadc 0 inputs=1\nsamadc 1 inputs=3\n", "line 3: an input belongs"},
-      {"module node=3 type=30 cpu=6\nsamadc 0 pairs=1/2/3\n", "line 2: pairs must"},
-      {"refsource\nrefsource bus=0\n", "line 2: only one reference source"},
-      {"refsource bus=1\n", "line 1: bus 1 is not declared"},
-  };
-  for (const auto& c : cases) {
-    SimPopulation p;
-    std::string error;
-    EXPECT_FALSE(SimPopulation::parse(c.text, p, error)) << c.text;
-    EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.text << " gave: " << error;
-  }
-}
-
 TEST(SimIoPopulation, DemoHasChannelsOfEveryKindAndKeepsItsModules) {
   SimPopulation p = SimPopulation::demo();
   bool group[4] = {};
