@@ -2,26 +2,51 @@
 // the mistakes reported with their line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "population/Population.h"
 
 namespace {
 
-TEST(Population, DemoHasTwoBusesAndModulesOfManyKinds) {
+TEST(Population, DemoHasModulesAndChannelsOfEveryKindAndKeepsItsModules) {
   SimPopulation p = SimPopulation::demo();
   EXPECT_EQ(p.busBitRates, (std::vector<uint8_t>{4, 6}));
-  EXPECT_GE(p.modules.size(), 10u);
-  bool lin = false, boot = false, big = false, fmt38 = false, legacy = false, bus1 = false;
+  bool lin = false, boot = false, big = false, fmt38 = false, legacy = false;
+  bool group[4] = {}, program = false, changingInput = false, factoryPoints = false;
   for (const SimModuleConfig& m : p.modules) {
     lin |= m.type == 0x85;
     boot |= !(m.state & 0x80);
     big |= m.type > 255;
     fmt38 |= m.paramFormat == 38;
     legacy |= !m.extendedType;
-    bus1 |= m.bus == 1;
+    for (const SimObject& o : m.objects) {
+      if (o.subindex != 0 || o.value == 0) continue;
+      // Channel counts: analog in and out, digital in and out.
+      const uint16_t counts[4] = {0x3000, 0x3001, 0x3004, 0x3005};
+      for (int g = 0; g < 4; ++g) group[g] |= o.index == counts[g];
+    }
+    for (const SimIoSignal& s : m.io.ioSignals) {
+      program |= s.program && (m.state & 0x0F) == 5;
+      changingInput |= s.group == SimIoGroup::DigitalIn && s.periodMs > 0;
+    }
+    factoryPoints |= !m.io.calibration.empty();
   }
-  EXPECT_TRUE(lin && boot && big && fmt38 && legacy && bus1);
+  EXPECT_TRUE(lin && boot && big && fmt38 && legacy);
+  EXPECT_TRUE(group[0] && group[1] && group[2] && group[3]);
+  EXPECT_TRUE(program && changingInput && factoryPoints);
+  // The modules other tests rely on are where they were, and bus 0 holds no others.
+  const struct {
+    int bus, node;
+    uint32_t type;
+  } kept[] = {{0, 2, 16}, {0, 3, 32}, {0, 5, 48}, {0, 7, 17}, {0, 10, 272}, {0, 12, 99}, {0, 20, 133},
+              {1, 2, 16}, {1, 4, 64}, {1, 9, 24}, {1, 33, 48}};
+  for (const auto& k : kept) {
+    bool found = false;
+    for (const SimModuleConfig& m : p.modules) found |= m.bus == k.bus && m.node == k.node && m.type == k.type;
+    EXPECT_TRUE(found) << k.bus << "/" << k.node;
+  }
+  EXPECT_EQ(std::count_if(p.modules.begin(), p.modules.end(), [](const SimModuleConfig& m) { return m.bus == 0; }), 7);
 }
 
 TEST(Population, ModuleLineWithDefaultsFollowsItsBus) {

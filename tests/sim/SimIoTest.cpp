@@ -1,6 +1,7 @@
-// The simulated modules' I/O: channel objects, live values in every
-// encoding, inputs over time, outputs, the calibration point command, and the
-// population statements that describe them. Driven with made-up time.
+// The simulated modules' I/O: the channel builder, live analog values, the
+// calibration point command, and the population statements that describe
+// them. Driven with made-up time; the digital channels are driven end to end by
+// the I/O tests.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -118,37 +119,6 @@ TEST_F(SimIo, AnInputWithoutSignalKeepsItsObjectValueAndTakesOneSetFromOutside) 
   EXPECT_EQ(readObject(3, 0x6401, 1), Bits(3.25f));
 }
 
-TEST_F(SimIo, DigitalInputsRotateOutputsHoldAndTheProgramDrivesInOperational) {
-  SimModuleConfig cfg = SimModuleConfig::make(0, 4, 16);
-  SimIo_AddChannels(cfg, Group(SimIoGroup::DigitalIn, 0x1E, {0x1E03}, 1, 0x6000));
-  SimIo_AddChannels(cfg, Group(SimIoGroup::DigitalOut, 0x1F, {0x1E07}, 2, 0x6200));
-  SimIoSignal in;
-  in.group = SimIoGroup::DigitalIn;
-  in.level = 0x9;
-  in.periodMs = 100;
-  cfg.io.ioSignals.push_back(in);
-  SimIoSignal prog;
-  prog.group = SimIoGroup::DigitalOut;
-  prog.channel = 1;
-  prog.program = true;
-  prog.periodMs = 10;
-  cfg.io.ioSignals.push_back(prog);
-  const int id = add(cfg);
-  EXPECT_EQ(readObject(4, 0x6000, 1), 0x9u);
-  at(100);
-  EXPECT_EQ(readObject(4, 0x6000, 1), 0x3u);  // 1001 rotated within four bits
-  at(250);
-  EXPECT_EQ(readObject(4, 0x6000, 1), 0x6u);
-
-  ask(4, {0x34, 0x62, 0x00, 0x01, 0x5A, 0, 0, 0});
-  ask(4, {0x34, 0x62, 0x00, 0x02, 0x5A, 0, 0, 0});
-  EXPECT_EQ(readObject(4, 0x6200, 1), 0x5Au);
-  EXPECT_EQ(readObject(4, 0x6200, 2), 0x02u);  // step 25 of a running light over 8 bits
-  mod(id).setState(0x84);
-  ask(4, {0x34, 0x62, 0x00, 0x02, 0x5A, 0, 0, 0});
-  EXPECT_EQ(readObject(4, 0x6200, 2), 0x5Au);
-}
-
 TEST_F(SimIo, TheBootloaderAnswersNoCalibrationRequest) {
   SimModuleConfig cfg = SimModuleConfig::make(0, 6, 30);
   cfg.state = 0x01;
@@ -190,44 +160,6 @@ TEST(SimIoPopulation, StatementsBuildChannelsAndRoundTrip) {
   EXPECT_EQ(again.format(), p.format());
   EXPECT_EQ(again.modules[0].objects.size(), m.objects.size());
   EXPECT_EQ(again.modules[0].io.calibration, m.io.calibration);
-}
-
-TEST(SimIoPopulation, DemoHasChannelsOfEveryKindAndKeepsItsModules) {
-  SimPopulation p = SimPopulation::demo();
-  bool group[4] = {};
-  bool program = false, changingInput = false, factoryPoints = false;
-  for (const SimModuleConfig& m : p.modules) {
-    for (const SimObject& o : m.objects) {
-      if (o.subindex == 0 && o.value > 0) {
-        if (o.index == 0x3000) group[0] = true;
-        if (o.index == 0x3001) group[1] = true;
-        if (o.index == 0x3004) group[2] = true;
-        if (o.index == 0x3005) group[3] = true;
-      }
-    }
-    for (const SimIoSignal& s : m.io.ioSignals) {
-      program |= s.program && (m.state & 0x0F) == 5;
-      changingInput |= s.group == SimIoGroup::DigitalIn && s.periodMs > 0;
-    }
-    factoryPoints |= !m.io.calibration.empty();
-  }
-  EXPECT_TRUE(group[0] && group[1] && group[2] && group[3]);
-  EXPECT_TRUE(program && changingInput && factoryPoints);
-  // The modules other tests rely on are where they were.
-  const struct {
-    int bus, node;
-    uint32_t type;
-  } kept[] = {{0, 2, 16}, {0, 3, 32}, {0, 5, 48}, {0, 7, 17}, {0, 10, 272}, {0, 12, 99}, {0, 20, 133},
-              {1, 2, 16}, {1, 4, 64}, {1, 9, 24}, {1, 33, 48}};
-  for (const auto& k : kept) {
-    bool found = false;
-    for (const SimModuleConfig& m : p.modules) found |= m.bus == k.bus && m.node == k.node && m.type == k.type;
-    EXPECT_TRUE(found) << k.bus << "/" << k.node;
-  }
-  // Every module on bus 0 is one of those: nothing was added there.
-  int bus0 = 0;
-  for (const SimModuleConfig& m : p.modules) bus0 += m.bus == 0;
-  EXPECT_EQ(bus0, 7);
 }
 
 TEST(SimChanCodes, TheSimulatorsTableCoversEveryKind) {
