@@ -169,6 +169,8 @@ TEST(Population, MistakesAreReportedWithTheirLine) {
       {"module node=3 type=30 cpu=6\nsamadc 0 pairs=1/2/3\n", "line 2: pairs must"},
       {"refsource\nrefsource bus=0\n", "line 2: only one reference source"},
       {"refsource bus=1\n", "line 1: bus 1 is not declared"},
+      {"module node=3 type=30\nsignal di 0 level=1 from=metrahit\n", "line 2: from= wires analog inputs only"},
+      {"module node=3 type=30\nsignal ai 0 from=\n", "line 2: from must name a source"},
       // the service features
       {"module node=3 type=31 rtc=2024-13-01\n", "line 1: rtc must be YYYY-MM-DD"},
       {"module node=3 type=31\nlinslave node=4 type=51\n", "line 2: linslave needs a LIN master (type 133)"},

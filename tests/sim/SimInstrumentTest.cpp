@@ -49,18 +49,6 @@ TEST(SimInstruments, WiredInputsMeasureTheSourceWhileItDrivesThem) {
   EXPECT_DOUBLE_EQ(SimIo_MeasuredInput(m, 1, quarter), 4.0);          // not wired
   net.setAnalogSource("metrahit", nullptr);
   EXPECT_DOUBLE_EQ(SimIo_MeasuredInput(m, 0, quarter), 3.5 * 1.01);
-
-  const struct {
-    const char* text;
-    const char* error;
-  } bad[] = {
-      {"module node=3 type=30\nsignal di 0 level=1 from=metrahit\n", "line 2: from= wires analog inputs only"},
-      {"module node=3 type=30\nsignal ai 0 from=\n", "line 2: from must name a source"},
-  };
-  for (const auto& b : bad) {
-    EXPECT_FALSE(SimPopulation::parse(b.text, p, error));
-    EXPECT_EQ(error.rfind(b.error, 0), 0u) << error;
-  }
 }
 
 TEST(SimInstruments, ThermometerReadingsHaveNineCharacters) {
