@@ -1,10 +1,9 @@
-// The simulated modules' I/O: the channel builder, live analog values, the
+// The simulated modules' I/O: the channel builder, inputs without a signal, the
 // calibration point command, and the population statements that describe
 // them. Driven with made-up time; the digital channels are driven end to end by
 // the I/O tests.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <set>
 #include <string>
 #include <vector>
@@ -43,10 +42,6 @@ class SimIo : public ::testing::Test {
     const uint8_t* d = r[0].data;
     return uint32_t(d[4]) | uint32_t(d[5]) << 8 | uint32_t(d[6]) << 16 | uint32_t(d[7]) << 24;
   }
-  void at(int64_t ms) {
-    now = ms * 1000;
-    net.advance(now);
-  }
   SimModule& mod(int id) { return *net.module(id); }
 
   SimNetwork net;
@@ -72,32 +67,6 @@ TEST_F(SimIo, BuilderRefusesGroupsThatDoNotFit) {
   ASSERT_TRUE(SimIo_Channel(mod(id), SimIoGroup::AnalogIn, 1, ch));
   EXPECT_EQ(ch.code, 0x0104);
   EXPECT_FALSE(SimIo_Channel(mod(id), SimIoGroup::AnalogIn, 2, ch));
-}
-
-TEST_F(SimIo, OffsetGainAndSwingMoveTheMeasurement) {
-  SimModuleConfig cfg = SimModuleConfig::make(0, 3, 30);
-  SimIo_AddChannels(cfg, Group(SimIoGroup::AnalogIn, 1, {0x0100, 0x010C}, 1, 0x6401));
-  SimIoSignal s;
-  s.level = 5;
-  s.offset = 0.01;  // 1 % of 10 V
-  s.gain = 0.02;
-  cfg.io.ioSignals.push_back(s);
-  const int id = add(cfg);
-  EXPECT_FLOAT_EQ(Float(readObject(3, 0x6401, 1)), 5.2f);
-  // Another configuration: the same error in digits of its range.
-  mod(id).objects().find(0x3010, 1)->value = 1;
-  EXPECT_EQ(readObject(3, 0x6401, 1), uint32_t(std::lround(32767.5 * 1.02 + 655.35)));
-
-  SimIoSignal swinging;
-  swinging.level = 5;
-  swinging.swing = 1;
-  swinging.periodMs = 1000;
-  SimIo_SetSignal(mod(id), swinging);
-  mod(id).objects().find(0x3010, 1)->value = 0;
-  at(250);
-  EXPECT_FLOAT_EQ(Float(readObject(3, 0x6401, 1)), 6.0f);
-  at(750);
-  EXPECT_FLOAT_EQ(Float(readObject(3, 0x6401, 1)), 4.0f);
 }
 
 TEST_F(SimIo, AnInputWithoutSignalKeepsItsObjectValueAndTakesOneSetFromOutside) {
