@@ -188,11 +188,4 @@ TEST(Population, MistakesAreReportedWithTheirLine) {
   }
 }
 
-TEST(Population, MissingFileIsReported) {
-  SimPopulation p;
-  std::string error;
-  EXPECT_FALSE(SimPopulation::load("/nonexistent/kvxsim.pop", p, error));
-  EXPECT_EQ(error, "cannot read '/nonexistent/kvxsim.pop'");
-}
-
 }  // namespace
