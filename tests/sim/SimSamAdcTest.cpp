@@ -1,6 +1,6 @@
 // What closes the calibration loop in the simulator, driven with made-up
 // time: the reference source on node 124 as an SDO server, inputs wired to
-// several sources, and noise. The converters' base calibration command is
+// one or several sources (population keyword from=), and noise. The converters' base calibration command is
 // driven end to end by the SAM base calibration tests.
 #include <gtest/gtest.h>
 
@@ -118,6 +118,33 @@ TEST_F(SamClosedLoop, WiredSourcesDriveInTheirOrderAndOpenInputsReadZero) {
   meter->on = false;
   EXPECT_DOUBLE_EQ(reported(id, 0), 0.0) << "nothing drives: the source leaves the input open";
   net.setAnalogSource("meter", nullptr);
+}
+
+TEST(SimWiredInputs, WiredInputsMeasureTheSourceWhileItDrivesThem) {
+  SimPopulation p;
+  std::string error;
+  ASSERT_TRUE(SimPopulation::parse("module node=3 type=30\n"
+                                   "channels ai type=1 configs=0x0100 count=2 value=0x6401.1\n"
+                                   "signal ai 0 level=2.5 swing=1 period=1000 gain=0.01 from=MetraHit\n"
+                                   "signal ai 1 level=4\n",
+                                   p, error))
+      << error;
+  EXPECT_NE(p.format().find("gain=0.01 from=metrahit\n"), std::string::npos) << p.format();
+  SimNetwork net;
+  net.setPopulation(p);
+  const SimModule& m = *net.module(net.moduleIds().front());
+  const int64_t quarter = 250000;  // the swing's top
+  EXPECT_DOUBLE_EQ(SimIo_MeasuredInput(m, 0, quarter), 3.5 * 1.01);  // nothing connected
+
+  auto source = std::make_shared<TestSource>();
+  net.setAnalogSource("metrahit", source);
+  EXPECT_DOUBLE_EQ(SimIo_MeasuredInput(m, 0, quarter), 3.5 * 1.01);  // connected, output off
+  source->on = true;
+  source->value = 7.0;
+  EXPECT_DOUBLE_EQ(SimIo_MeasuredInput(m, 0, quarter), 7.0 * 1.01);  // no swing, the gain error stays
+  EXPECT_DOUBLE_EQ(SimIo_MeasuredInput(m, 1, quarter), 4.0);          // not wired
+  net.setAnalogSource("metrahit", nullptr);
+  EXPECT_DOUBLE_EQ(SimIo_MeasuredInput(m, 0, quarter), 3.5 * 1.01);
 }
 
 TEST_F(SamClosedLoop, NoiseIsSmallAndRepeatsItself) {
