@@ -120,7 +120,7 @@ TEST_F(SamClosedLoop, WiredSourcesDriveInTheirOrderAndOpenInputsReadZero) {
   net.setAnalogSource("meter", nullptr);
 }
 
-TEST(SimWiredInputs, WiredInputsMeasureTheSourceWhileItDrivesThem) {
+TEST(SimWiredInputs, MeasureTheSourceWhileItDrivesThem) {
   SimPopulation p;
   std::string error;
   ASSERT_TRUE(SimPopulation::parse("module node=3 type=30\n"
