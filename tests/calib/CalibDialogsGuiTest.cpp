@@ -16,25 +16,18 @@
 #include "calib/AnalogInCalibDialog.h"
 #include "calib/AnalogOutCalibDialog.h"
 #include "io/AnalogTab.h"
-#include "module/ModuleDialog.h"
 #include "support/GuiModuleDialogs.h"
 
 namespace {
 
 constexpr uint32_t kMultiIo = 30;  // "KVX 760-01": analog inputs and outputs
 
-class CalibDialogsTest : public ModuleSimTest {
+class CalibDialogsTest : public WithModuleDialogs<ModuleSimTest> {
  protected:
   void SetUp() override {
-    ModuleSimTest::SetUp();
-    InstallModuleDialogs();
+    WithModuleDialogs::SetUp();
     FactoryMode_Set(true);
     ASSERT_NO_FATAL_FAILURE(startAndConnect());
-  }
-  void TearDown() override {
-    ModuleList_Clear();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ModuleSimTest::TearDown();
   }
 
   // A module with two voltage inputs and two outputs at `node`.
@@ -46,23 +39,9 @@ class CalibDialogsTest : public ModuleSimTest {
   }
   AnalogTab* openPage(int node, const char* pageName) {
     ModuleRec* rec = recordOfNode(node);
-    if (!rec) rec = listed(node);
-    ModuleList_OpenDialog(rec);
-    ModuleDialog* d = ModuleDialog_FromHandle(rec->dialog);
-    if (!d) return nullptr;
-    for (int i = 0; i < d->tabControl()->count(); ++i) {
-      if (d->tabControl()->widget(i)->objectName() == pageName) {
-        d->tabControl()->setCurrentIndex(i);
-        return qobject_cast<AnalogTab*>(d->tabControl()->widget(i));
-      }
-    }
-    return nullptr;
+    return ShowModulePage<AnalogTab>(rec ? rec : listed(node), pageName);
   }
-  static QPushButton* button(QWidget* w, const char* name) {
-    auto* b = w->findChild<QPushButton*>(name);
-    EXPECT_NE(b, nullptr) << name;
-    return b;
-  }
+  static QPushButton* button(QWidget* w, const char* name) { return Child<QPushButton>(w, name); }
   uint32_t object(int node, uint16_t index, uint8_t sub) {
     uint32_t v = 0;
     sim.readObject(sim.findModule(0, node), index, sub, v);
@@ -107,7 +86,7 @@ TEST_F(CalibDialogsTest, TheInputDialogHasARowPerChannelAndGoesWithItsModule) {
   EXPECT_EQ(AnalogInCalib_Open(other), nullptr);
 
   ModuleList_Remove(recordOfNode(9));
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  FlushDeletes();
   EXPECT_EQ(AnalogInCalib_Instance(), nullptr);
 }
 
@@ -130,7 +109,7 @@ TEST_F(CalibDialogsTest, OkRestoresTheOutputsConfigurationTheCloseBoxLeavesIt) {
       button(dialog, "okButton")->click();
     else
       dialog->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    FlushDeletes();
     EXPECT_EQ(AnalogOutCalib_Instance(), nullptr);
     EXPECT_EQ(object(9, 0x3011, 1), ok ? 0u : 1u);
     // The page is back: its channel shows what the module now uses.
@@ -155,7 +134,7 @@ TEST_F(CalibDialogsTest, TheModuleMayGoWhileTheDialogShowsABox) {
   dialog->calib().valueTimer().tick();
   EXPECT_EQ(AnalogInCalib_Instance(), nullptr);
   EXPECT_EQ(boxes.pendingExpectations(), 0u);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  FlushDeletes();
 }
 
 }  // namespace

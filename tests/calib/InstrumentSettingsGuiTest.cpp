@@ -8,18 +8,11 @@
 #include "calib/CalibratorSettingsTab.h"
 #include "calib/InstrumentFixture.h"
 #include "calib/TestoSettingsTab.h"
+#include "support/GuiHelpers.h"
 
 namespace {
 
-class InstrumentPagesTest : public InstrumentTest {
- protected:
-  template <class T>
-  T* child(QWidget& page, const char* name) {
-    T* w = page.findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-  }
-};
+using InstrumentPagesTest = InstrumentTest;
 
 TEST_F(InstrumentPagesTest, CalibratorPageLoadsStoresAndTests) {
   Option_SetInt("METRAHIT_ADDR", 22);
@@ -28,14 +21,14 @@ TEST_F(InstrumentPagesTest, CalibratorPageLoadsStoresAndTests) {
   CalibratorSettingsTab page;
   EXPECT_EQ(page.objectName(), "TAB_SET_CALIBRATOR");
   page.load();
-  QComboBox* port = child<QComboBox>(page, "metrahitPort");
+  QComboBox* port = Child<QComboBox>(&page, "metrahitPort");
   EXPECT_EQ(port->currentText().toStdString(), metrahit.devicePath());  // a pseudo-terminal stays selected
-  EXPECT_EQ(child<QComboBox>(page, "metrahitAddress")->currentText(), "15 (Broadcast)");
-  EXPECT_EQ(child<QComboBox>(page, "vornboxAddress")->currentText(), "4");
-  EXPECT_EQ(child<QLineEdit>(page, "seqDir2")->text(), "/srv/sequences");
+  EXPECT_EQ(Child<QComboBox>(&page, "metrahitAddress")->currentText(), "15 (Broadcast)");
+  EXPECT_EQ(Child<QComboBox>(&page, "vornboxAddress")->currentText(), "4");
+  EXPECT_EQ(Child<QLineEdit>(&page, "seqDir2")->text(), "/srv/sequences");
 
-  child<QComboBox>(page, "vornboxAddress")->setCurrentIndex(1);
-  child<QLineEdit>(page, "seqDir3")->setText("/tmp/more");
+  Child<QComboBox>(&page, "vornboxAddress")->setCurrentIndex(1);
+  Child<QLineEdit>(&page, "seqDir3")->setText("/tmp/more");
   page.store();
   EXPECT_EQ(Option_GetInt("METRAHIT_ADDR"), 15);
   EXPECT_EQ(Option_GetInt("VORNBOX1_ADDR"), 1);
@@ -43,7 +36,7 @@ TEST_F(InstrumentPagesTest, CalibratorPageLoadsStoresAndTests) {
   EXPECT_EQ(Option_GetWString("CALIB_SEQ_DIR3"), L"/tmp/more");
 
   ui.expectMessage("Test successful", UiAnswer::Ok);
-  child<QPushButton>(page, "metrahitTest")->click();
+  Child<QPushButton>(&page, "metrahitTest")->click();
   EXPECT_EQ(heard(metrahit.device(), 1), (std::vector<std::string>{"ADDR 15"}));
 }
 
@@ -53,18 +46,18 @@ TEST_F(InstrumentPagesTest, TestoPageLoadsStoresAndTests) {
   TestoSettingsTab page;
   EXPECT_EQ(page.objectName(), "TAB_SET_TESTO");
   page.load();
-  EXPECT_EQ(child<QComboBox>(page, "testoPort")->currentText().toStdString(), testo.devicePath());
-  EXPECT_EQ(child<QComboBox>(page, "testoChannel")->currentText(), "2");
-  EXPECT_FALSE(child<QCheckBox>(page, "testoUseAsReference")->isChecked());
+  EXPECT_EQ(Child<QComboBox>(&page, "testoPort")->currentText().toStdString(), testo.devicePath());
+  EXPECT_EQ(Child<QComboBox>(&page, "testoChannel")->currentText(), "2");
+  EXPECT_FALSE(Child<QCheckBox>(&page, "testoUseAsReference")->isChecked());
 
-  child<QComboBox>(page, "testoChannel")->setCurrentIndex(0);
-  child<QCheckBox>(page, "testoUseAsReference")->setChecked(true);
+  Child<QComboBox>(&page, "testoChannel")->setCurrentIndex(0);
+  Child<QCheckBox>(&page, "testoUseAsReference")->setChecked(true);
   page.store();
   EXPECT_EQ(Option_GetInt("TESTO_CHAN"), 1);
   EXPECT_EQ(Option_GetInt("ANALOGCALIB_USE_TESTO"), 1);
 
   ui.expectMessage("Test successful\nCom Port " + testo.devicePath() + "\nChannel 1", UiAnswer::Ok);
-  child<QPushButton>(page, "testoTest")->click();
+  Child<QPushButton>(&page, "testoTest")->click();
 }
 
 }  // namespace

@@ -58,18 +58,33 @@ TEST_F(IniTest, CommentsBlankLinesAndCrLfLineEnds) {
   EXPECT_TRUE(reports().empty());
 }
 
-TEST_F(IniTest, KeyWithoutValueIsASyntaxErrorAtTheLineEnd) {
-  EXPECT_EQ(load("SCAN_RANGE_START = 5\nSCAN_RANGE_STOP\nSCAN_CHECK_INTERVAL_MS = 7\n"), -1);
-  EXPECT_EQ(reports(), Reports{syntaxError(2, 16)});
-  EXPECT_EQ(Option_GetInt("SCAN_RANGE_START"), 5);         // before the error: kept
-  EXPECT_EQ(Option_GetInt("SCAN_CHECK_INTERVAL_MS"), 100);  // after it: never read
-
-  OptionReports().clear();
-  EXPECT_EQ(load("SCAN_RANGE_STOP = \n"), -1);  // column after the separators
-  EXPECT_EQ(reports(), Reports{syntaxError(1, 19)});
-  OptionReports().clear();
-  EXPECT_EQ(load("SCAN_RANGE_STOP"), -1);  // no line end at all
-  EXPECT_EQ(reports(), Reports{syntaxError(1, 16)});
+// A syntax error ends the read: what came before it is kept, nothing after it is read.
+TEST_F(IniTest, SyntaxErrorsNameLineAndColumnAndEndTheRead) {
+  const struct {
+    const char* text;
+    int line, column, start;
+  } cases[] = {
+      // A key without value: at the line end, after the separators, without a line end.
+      {"SCAN_RANGE_START = 5\nSCAN_RANGE_STOP\nSCAN_CHECK_INTERVAL_MS = 7\n", 2, 16, 5},
+      {"SCAN_RANGE_STOP = \n", 1, 19, 1},
+      {"SCAN_RANGE_STOP", 1, 16, 1},
+      // A quoted number: at the opening quote.
+      {"SCAN_RANGE_START = \"5\"\n", 1, 20, 1},
+      {"\n# x\nPROGRAM_SEND_INTERVAL_MS \"2.5\"\n", 3, 26, 1},
+      {"MODBUS_BAUDRATE=\"9600\"\n", 1, 17, 1},
+      // An unterminated quote: at the line end.
+      {"DEFAULT_INTERFACE = \"PCAN USB\nSCAN_RANGE_STOP = 9\n", 1, 30, 1},
+  };
+  for (const auto& c : cases) {
+    Option_SetInt("SCAN_RANGE_START", 1);
+    OptionReports().clear();
+    EXPECT_EQ(load(c.text), -1) << c.text;
+    EXPECT_EQ(reports(), Reports{syntaxError(c.line, c.column)}) << c.text;
+    EXPECT_EQ(Option_GetInt("SCAN_RANGE_START"), c.start) << c.text;
+    EXPECT_EQ(Option_GetInt("SCAN_RANGE_STOP"), 127) << c.text;
+    EXPECT_EQ(Option_GetInt("SCAN_CHECK_INTERVAL_MS"), 100) << c.text;
+    EXPECT_STREQ(Option_GetString("DEFAULT_INTERFACE"), "None") << c.text;
+  }
 }
 
 TEST_F(IniTest, QuotedAndUnquotedText) {
@@ -98,25 +113,6 @@ TEST_F(IniTest, QuotesInsideAValueSurviveSaveAndLoad) {
   EXPECT_EQ(load("DEFAULT_INTERFACE = \"None\" and \"more\" text\n"), 0);
   EXPECT_STREQ(Option_GetString("DEFAULT_INTERFACE"), "None");
   EXPECT_TRUE(reports().empty());
-}
-
-TEST_F(IniTest, QuotedNumberIsASyntaxErrorAtTheOpeningQuote) {
-  EXPECT_EQ(load("SCAN_RANGE_START = \"5\"\n"), -1);
-  EXPECT_EQ(reports(), Reports{syntaxError(1, 20)});
-  EXPECT_EQ(Option_GetInt("SCAN_RANGE_START"), 1);
-  OptionReports().clear();
-  EXPECT_EQ(load("\n# x\nPROGRAM_SEND_INTERVAL_MS \"2.5\"\n"), -1);
-  EXPECT_EQ(reports(), Reports{syntaxError(3, 26)});
-  OptionReports().clear();
-  EXPECT_EQ(load("MODBUS_BAUDRATE=\"9600\"\n"), -1);
-  EXPECT_EQ(reports(), Reports{syntaxError(1, 17)});
-}
-
-TEST_F(IniTest, UnterminatedQuoteIsASyntaxErrorAtTheLineEnd) {
-  EXPECT_EQ(load("DEFAULT_INTERFACE = \"PCAN USB\nSCAN_RANGE_STOP = 9\n"), -1);
-  EXPECT_EQ(reports(), Reports{syntaxError(1, 30)});
-  EXPECT_STREQ(Option_GetString("DEFAULT_INTERFACE"), "None");
-  EXPECT_EQ(Option_GetInt("SCAN_RANGE_STOP"), 127);
 }
 
 TEST_F(IniTest, TooLongValueIsReportedSkippedAndTheNextLineRead) {

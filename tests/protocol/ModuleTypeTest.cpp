@@ -187,7 +187,7 @@ TEST(ModuleTypeFind, FindsPresentTypesAndNothingForGapsOrOutsideTheRange) {
 
 // ---- capability tests --------------------------------------------------------
 
-TEST(ModuleTypeCapability, MatchesWholeEntriesOnly) {
+TEST(ModuleTypeCapability, MatchesWholeEntriesOnlyAndGivesTheValueOfAKeyedOne) {
   const ModuleTypeInfo row = Row("AnalogIn,DigitalOut,Switches=NL:r16/NH:r0/BD:m3,RTC");
   // A key finds its "key=value" entry, with or without the "=".
   for (const char* k : {"AnalogIn", "DigitalOut", "RTC", "Switches", "Switches=", "Switches=NL:r16/NH:r0/BD:m3"})
@@ -197,6 +197,14 @@ TEST(ModuleTypeCapability, MatchesWholeEntriesOnly) {
                         "analogin", "RT", "Switch", "NL:r16", "r16", "BD:m3", "NH:r0/BD:m3", "=", ",", " ",
                         "Switches=NL:r16", "RTC="})
     EXPECT_FALSE(ModuleType_HasCapability(&row, k)) << "'" << k << "'";
+  // The value of a keyed entry ends at the next comma.
+  std::string_view value = "untouched";
+  EXPECT_FALSE(ModuleType_CapabilityValue(&row, "AnalogIn", &value));
+  EXPECT_FALSE(ModuleType_CapabilityValue(&row, "Switch", &value));
+  EXPECT_FALSE(ModuleType_CapabilityValue(nullptr, "Switches", &value));
+  EXPECT_EQ(value, "untouched");
+  ASSERT_TRUE(ModuleType_CapabilityValue(&row, "Switches", &value));
+  EXPECT_EQ(value, "NL:r16/NH:r0/BD:m3");
 }
 
 TEST(ModuleTypeCapability, IgnoresBlanksAroundEntriesAndHandlesEmptyInput) {
@@ -212,20 +220,9 @@ TEST(ModuleTypeCapability, IgnoresBlanksAroundEntriesAndHandlesEmptyInput) {
   EXPECT_FALSE(ModuleType_HasCapability(ModuleType_Find(16), nullptr));
 }
 
-TEST(ModuleTypeCapability, ValueOfAKeyedEntry) {
-  const ModuleTypeInfo row = Row("DigitalIn,Switches=NL:r16/NH:r0/BD:m3,Lin");
-  std::string_view value = "untouched";
-  EXPECT_FALSE(ModuleType_CapabilityValue(&row, "DigitalIn", &value));
-  EXPECT_FALSE(ModuleType_CapabilityValue(&row, "Switch", &value));
-  EXPECT_FALSE(ModuleType_CapabilityValue(nullptr, "Switches", &value));
-  EXPECT_EQ(value, "untouched");
-  ASSERT_TRUE(ModuleType_CapabilityValue(&row, "Switches", &value));
-  EXPECT_EQ(value, "NL:r16/NH:r0/BD:m3");
-}
-
 // ---- switch layouts ----------------------------------------------------------
 
-TEST(ModuleTypeSwitches, ReadsTagsKindsAndSizes) {
+TEST(ModuleTypeSwitches, ReadsTagsKindsAndSizesOfTextsAndRows) {
   struct {
     const char* layout;
     const char* expected;
@@ -247,9 +244,7 @@ TEST(ModuleTypeSwitches, ReadsTagsKindsAndSizes) {
       {"xxNL:r3yyBD:m1", "r3 r16 m1"},      // tags are found anywhere
   };
   for (const auto& c : cases) EXPECT_EQ(Describe(ModuleType_ParseSwitchLayout(c.layout)), c.expected) << c.layout;
-}
-
-TEST(ModuleTypeSwitches, RowsWithoutLayoutUseTheDefaults) {
+  // Rows: the defaults without a layout, the layout also behind other entries.
   EXPECT_EQ(Describe(ModuleType_SwitchLayout(nullptr)), "r16 r16 m4");
   const ModuleTypeInfo plain = Row("DigitalIn");
   EXPECT_EQ(Describe(ModuleType_SwitchLayout(&plain)), "r16 r16 m4");

@@ -1,6 +1,7 @@
 // The simulated bootloader on a bus driven with made-up time: block transfers
 // in and out of flash and EEPROM, the transfer count and sum, the error codes,
-// the firmware status with the identity from the info table, and the faults.
+// the firmware status with the identity from the info table. The faults are
+// driven by the upload tests.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -69,7 +70,6 @@ class BootBus : public ::testing::Test {
     return endBlock(bytes.data() + i, int(bytes.size() - i));
   }
   static uint8_t Error(const SimFrame& f) { return f.data[1]; }
-  static unsigned Check(const SimFrame& f) { return unsigned(f.data[6]) << 8 | f.data[7]; }
   void passMs(int ms) {
     now += int64_t(ms) * 1000;
     net.advance(now);
@@ -162,27 +162,6 @@ TEST_F(BootBus, InvalidFirmwareKeepsTheModuleInItsBootloader) {
   // The key command belongs to the dsPIC bootloaders only.
   const uint8_t* k = Wire::VORN_BOOT_KEY;
   EXPECT_EQ(one({0xAC, k[0], k[1], k[2], k[3]}).data[1], Wire::VORN_BOOT_ERR_PARAMETER);
-}
-
-TEST_F(BootBus, FaultsLoseAsyncFramesSpoilCheckValuesAndHangTheRestart) {
-  add(Wire::VORN_CPU_PIC18F);
-  const uint8_t seven[7] = {1, 1, 1, 1, 1, 1, 1};
-  boot().faults().loseAsyncDataEvery = 2;
-  start(0);
-  for (int i = 0; i < 4; ++i) write7(seven, 0x21);  // two of them are lost
-  write7(seven, 0x61);                               // acknowledged frames never are
-  EXPECT_EQ(Check(status()), 21u);
-  EXPECT_EQ(boot().lostDataFrames(), 2);
-
-  boot().faults().wrongCheckValues = 1;
-  EXPECT_NE(Check(status()), 21u);
-  EXPECT_EQ(Check(status()), 21u);  // only the next one
-
-  boot().faults().neverReturnFromReset = true;
-  ask({0x01, 255});
-  passMs(1000);
-  EXPECT_TRUE(mod().rebooting());
-  EXPECT_TRUE(ask({0x85}).empty());
 }
 
 }  // namespace

@@ -91,6 +91,11 @@ class Program {
   }
 
   pid_t pid() const { return pid_; }
+  // The port the program printed it serves on; 0 when it printed none.
+  int port() const {
+    const size_t at = output_.find("127.0.0.1:");
+    return at == std::string::npos ? 0 : std::atoi(output_.c_str() + at + 10);
+  }
   const std::string& output() const { return output_; }
 
  private:
@@ -110,14 +115,10 @@ TEST_F(KvxsimProgram, ServesTheDemoPopulationAndStopsOnSigterm) {
   Program p;
   ASSERT_TRUE(p.start({"--port", "0", "--reboot-ms", "5"}));
   ASSERT_TRUE(p.waitFor("running", 5000)) << p.output();
-  int port = 0;
-  size_t at = p.output().find("127.0.0.1:");
-  ASSERT_NE(at, std::string::npos);
-  port = std::atoi(p.output().c_str() + at + 10);
-  ASSERT_GT(port, 0);
+  ASSERT_GT(p.port(), 0) << p.output();
   EXPECT_NE(p.output().find("node  20  type 133"), std::string::npos) << p.output();
 
-  RawClient c(port);
+  RawClient c(p.port());
   c.sendFrame(0x80000001, 0, {});
   c.sendFrame(0x682, 1, {0x80});
   auto f = c.readFrames(2, 2000);
@@ -134,9 +135,8 @@ TEST_F(KvxsimProgram, Sigusr1PressesTheFrontButtonNamedOnTheCommandLine) {
   Program p;
   ASSERT_TRUE(p.start({"--port", "0", "--traffic", "0", "--button", "0:5"}));
   ASSERT_TRUE(p.waitFor("running", 5000)) << p.output();
-  size_t at = p.output().find("127.0.0.1:");
-  ASSERT_NE(at, std::string::npos);
-  RawClient c(std::atoi(p.output().c_str() + at + 10));
+  ASSERT_GT(p.port(), 0) << p.output();
+  RawClient c(p.port());
 
   // Nobody is in search mode yet: the search to node 0 stays unanswered.
   c.sendFrame(0x680, 0, {0x82});

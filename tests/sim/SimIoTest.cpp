@@ -1,9 +1,9 @@
-// The simulated modules' I/O: channel objects, live values in every
-// encoding, inputs over time, outputs, the calibration point command, and the
-// population statements that describe them. Driven with made-up time.
+// The simulated modules' I/O: the channel builder, inputs without a signal, the
+// calibration point command, and the population statements that describe
+// them. Driven with made-up time; the digital channels are driven end to end by
+// the I/O tests.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <set>
 #include <string>
 #include <vector>
@@ -42,10 +42,6 @@ class SimIo : public ::testing::Test {
     const uint8_t* d = r[0].data;
     return uint32_t(d[4]) | uint32_t(d[5]) << 8 | uint32_t(d[6]) << 16 | uint32_t(d[7]) << 24;
   }
-  void at(int64_t ms) {
-    now = ms * 1000;
-    net.advance(now);
-  }
   SimModule& mod(int id) { return *net.module(id); }
 
   SimNetwork net;
@@ -73,32 +69,6 @@ TEST_F(SimIo, BuilderRefusesGroupsThatDoNotFit) {
   EXPECT_FALSE(SimIo_Channel(mod(id), SimIoGroup::AnalogIn, 2, ch));
 }
 
-TEST_F(SimIo, OffsetGainAndSwingMoveTheMeasurement) {
-  SimModuleConfig cfg = SimModuleConfig::make(0, 3, 30);
-  SimIo_AddChannels(cfg, Group(SimIoGroup::AnalogIn, 1, {0x0100, 0x010C}, 1, 0x6401));
-  SimIoSignal s;
-  s.level = 5;
-  s.offset = 0.01;  // 1 % of 10 V
-  s.gain = 0.02;
-  cfg.io.ioSignals.push_back(s);
-  const int id = add(cfg);
-  EXPECT_FLOAT_EQ(Float(readObject(3, 0x6401, 1)), 5.2f);
-  // Another configuration: the same error in digits of its range.
-  mod(id).objects().find(0x3010, 1)->value = 1;
-  EXPECT_EQ(readObject(3, 0x6401, 1), uint32_t(std::lround(32767.5 * 1.02 + 655.35)));
-
-  SimIoSignal swinging;
-  swinging.level = 5;
-  swinging.swing = 1;
-  swinging.periodMs = 1000;
-  SimIo_SetSignal(mod(id), swinging);
-  mod(id).objects().find(0x3010, 1)->value = 0;
-  at(250);
-  EXPECT_FLOAT_EQ(Float(readObject(3, 0x6401, 1)), 6.0f);
-  at(750);
-  EXPECT_FLOAT_EQ(Float(readObject(3, 0x6401, 1)), 4.0f);
-}
-
 TEST_F(SimIo, AnInputWithoutSignalKeepsItsObjectValueAndTakesOneSetFromOutside) {
   SimModuleConfig cfg = SimModuleConfig::make(0, 3, 30);
   SimChannelGroup g = Group(SimIoGroup::AnalogIn, 1, {0x0103}, 1, 0x6401);
@@ -116,37 +86,6 @@ TEST_F(SimIo, AnInputWithoutSignalKeepsItsObjectValueAndTakesOneSetFromOutside) 
   EXPECT_EQ(readObject(3, 0x6401, 1), Bits(-1.0f));  // corrected once, not again on every read
   mod(id).objects().find(0x6401, 1)->value = Bits(3.0f);
   EXPECT_EQ(readObject(3, 0x6401, 1), Bits(3.25f));
-}
-
-TEST_F(SimIo, DigitalInputsRotateOutputsHoldAndTheProgramDrivesInOperational) {
-  SimModuleConfig cfg = SimModuleConfig::make(0, 4, 16);
-  SimIo_AddChannels(cfg, Group(SimIoGroup::DigitalIn, 0x1E, {0x1E03}, 1, 0x6000));
-  SimIo_AddChannels(cfg, Group(SimIoGroup::DigitalOut, 0x1F, {0x1E07}, 2, 0x6200));
-  SimIoSignal in;
-  in.group = SimIoGroup::DigitalIn;
-  in.level = 0x9;
-  in.periodMs = 100;
-  cfg.io.ioSignals.push_back(in);
-  SimIoSignal prog;
-  prog.group = SimIoGroup::DigitalOut;
-  prog.channel = 1;
-  prog.program = true;
-  prog.periodMs = 10;
-  cfg.io.ioSignals.push_back(prog);
-  const int id = add(cfg);
-  EXPECT_EQ(readObject(4, 0x6000, 1), 0x9u);
-  at(100);
-  EXPECT_EQ(readObject(4, 0x6000, 1), 0x3u);  // 1001 rotated within four bits
-  at(250);
-  EXPECT_EQ(readObject(4, 0x6000, 1), 0x6u);
-
-  ask(4, {0x34, 0x62, 0x00, 0x01, 0x5A, 0, 0, 0});
-  ask(4, {0x34, 0x62, 0x00, 0x02, 0x5A, 0, 0, 0});
-  EXPECT_EQ(readObject(4, 0x6200, 1), 0x5Au);
-  EXPECT_EQ(readObject(4, 0x6200, 2), 0x02u);  // step 25 of a running light over 8 bits
-  mod(id).setState(0x84);
-  ask(4, {0x34, 0x62, 0x00, 0x02, 0x5A, 0, 0, 0});
-  EXPECT_EQ(readObject(4, 0x6200, 2), 0x5Au);
 }
 
 TEST_F(SimIo, TheBootloaderAnswersNoCalibrationRequest) {
@@ -190,72 +129,6 @@ TEST(SimIoPopulation, StatementsBuildChannelsAndRoundTrip) {
   EXPECT_EQ(again.format(), p.format());
   EXPECT_EQ(again.modules[0].objects.size(), m.objects.size());
   EXPECT_EQ(again.modules[0].io.calibration, m.io.calibration);
-}
-
-TEST(SimIoPopulation, BadStatementsNameTheirLine) {
-  const struct {
-    const char* text;
-    const char* error;
-  } cases[] = {
-      {"channels ai type=1 configs=0x0100 value=0x6401.1\n", "line 1: channels before any module"},
-      {"module node=3 type=30\nchannels xx type=1\n", "line 2: expected: channels"},
-      {"module node=3 type=30\nchannels ai type=1 value=0x6401.1\n", "line 2: channels need"},
-      {"module node=3 type=30\nchannels ai type=1 configs=0x0100,zz value=0x6401.1\n", "line 2: configs must"},
-      {"module node=3 type=30\nsignal ai 0 level=abc\n", "line 2: bad number"},
-      {"module node=3 type=30\nsignal ai 0\nsignal ai 0\n", "line 3: signal given twice"},
-      {"module node=3 type=30\ncalib 0 1.4 1 2 3\n", "line 2: expected: calib"},
-      {"module node=3 type=30\ncalib 0 1.0 1 x 3 4\n", "line 2: bad point value"},
-      {"module node=3 type=30\nsignal ao 0 noise=0.1\n", "line 2: noise= is for analog inputs only"},
-      {"module node=3 type=30\nsamadc 0 inputs=1\n", "line 2: samadc needs a SAMC21 module"},
-      {"module node=3 type=30 cpu=6\nsamadc 0 inputs=1\nsamadc 1 inputs=3\n", "line 3: an input belongs"},
-      {"module node=3 type=30 cpu=6\nsamadc 0 pairs=1/2/3\n", "line 2: pairs must"},
-      {"refsource\nrefsource bus=0\n", "line 2: only one reference source"},
-      {"refsource bus=1\n", "line 1: bus 1 is not declared"},
-  };
-  for (const auto& c : cases) {
-    SimPopulation p;
-    std::string error;
-    EXPECT_FALSE(SimPopulation::parse(c.text, p, error)) << c.text;
-    EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.text << " gave: " << error;
-  }
-}
-
-TEST(SimIoPopulation, DemoHasChannelsOfEveryKindAndKeepsItsModules) {
-  SimPopulation p = SimPopulation::demo();
-  bool group[4] = {};
-  bool program = false, changingInput = false, factoryPoints = false;
-  for (const SimModuleConfig& m : p.modules) {
-    for (const SimObject& o : m.objects) {
-      if (o.subindex == 0 && o.value > 0) {
-        if (o.index == 0x3000) group[0] = true;
-        if (o.index == 0x3001) group[1] = true;
-        if (o.index == 0x3004) group[2] = true;
-        if (o.index == 0x3005) group[3] = true;
-      }
-    }
-    for (const SimIoSignal& s : m.io.ioSignals) {
-      program |= s.program && (m.state & 0x0F) == 5;
-      changingInput |= s.group == SimIoGroup::DigitalIn && s.periodMs > 0;
-    }
-    factoryPoints |= !m.io.calibration.empty();
-  }
-  EXPECT_TRUE(group[0] && group[1] && group[2] && group[3]);
-  EXPECT_TRUE(program && changingInput && factoryPoints);
-  // The modules other tests rely on are where they were.
-  const struct {
-    int bus, node;
-    uint32_t type;
-  } kept[] = {{0, 2, 16}, {0, 3, 32}, {0, 5, 48}, {0, 7, 17}, {0, 10, 272}, {0, 12, 99}, {0, 20, 133},
-              {1, 2, 16}, {1, 4, 64}, {1, 9, 24}, {1, 33, 48}};
-  for (const auto& k : kept) {
-    bool found = false;
-    for (const SimModuleConfig& m : p.modules) found |= m.bus == k.bus && m.node == k.node && m.type == k.type;
-    EXPECT_TRUE(found) << k.bus << "/" << k.node;
-  }
-  // Every module on bus 0 is one of those: nothing was added there.
-  int bus0 = 0;
-  for (const SimModuleConfig& m : p.modules) bus0 += m.bus == 0;
-  EXPECT_EQ(bus0, 7);
 }
 
 TEST(SimChanCodes, TheSimulatorsTableCoversEveryKind) {

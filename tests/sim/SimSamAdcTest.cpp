@@ -1,12 +1,10 @@
 // What closes the calibration loop in the simulator, driven with made-up
-// time: the converters of a SAMC21 module with their base calibration
-// command, the reference source on node 124 as an SDO server, inputs wired to
-// several sources, an analog output measured by an input, and noise.
+// time: the reference source on node 124 as an SDO server, inputs wired to
+// one or several sources (population keyword from=), and noise. The converters' base calibration command is
+// driven end to end by the SAM base calibration tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "core/SimNetwork.h"
@@ -43,9 +41,8 @@ class SamClosedLoop : public ::testing::Test {
       if (origin != FrameOrigin::Adapter) heard.push_back(f);
     });
   }
-  // A SAMC21 module: two inputs 0..10 V (float) / -10..10 V, input 0 on a
-  // converter with an error, wired to the reference source, then `wire`.
-  int addSam(const std::string& wire = "refsource") {
+  // A SAMC21 module: two inputs 0..10 V (float) / -10..10 V, input 0 wired to `wire`.
+  int addSam(const std::string& wire) {
     SimModuleConfig c = SimModuleConfig::make(0, kNode, 32);
     c.cpu = 6;
     SimIo_AddChannels(c, Group(SimIoGroup::AnalogIn, 1, {0x0100, 0x0103}, 2, 0x6401));
@@ -53,11 +50,6 @@ class SamClosedLoop : public ::testing::Test {
     s.level = 5;
     s.from = wire;
     c.io.ioSignals.push_back(s);
-    SimSamAdc adc;
-    adc.inputs = 0x0001;
-    adc.offset = 20;
-    adc.gain = -0.01;
-    c.io.samAdcs.push_back(adc);
     return net.addModule(c);
   }
   std::vector<SimFrame> send(uint32_t id, std::initializer_list<uint8_t> data) {
@@ -66,20 +58,6 @@ class SamClosedLoop : public ::testing::Test {
     net.advance(now);
     return heard;
   }
-  // A base calibration read of sub-command `sub`: data bytes 1..7 of the reply.
-  std::vector<int> baseRead(int sub) {
-    auto r = send(kBase + kNode, {0xB5, uint8_t(sub), 0, 0, 0, 0, 0, 0});
-    if (r.size() != 1) return {};
-    return std::vector<int>(r[0].data + 1, r[0].data + 8);
-  }
-  void baseWrite(int sub, int first = 0, int second = 0) {
-    send(kBase + kNode, {0x35, uint8_t(sub), 0, 0, uint8_t(first), uint8_t(first >> 8), uint8_t(second),
-                         uint8_t(second >> 8)});
-  }
-  int result() {
-    auto r = baseRead(6);
-    return r.empty() ? -1 : r[1] | r[2] << 8;
-  }
   void source(int n) { send(0x67C, {0x2F, 0x00, 0x32, 0x00, uint8_t(0x80 + n), 0, 0, 0}); }
   double reported(int id, int channel) { return SimIo_ReportedInput(*net.module(id), channel, now); }
 
@@ -87,38 +65,6 @@ class SamClosedLoop : public ::testing::Test {
   std::vector<SimFrame> heard;
   int64_t now = 0;
 };
-
-TEST_F(SamClosedLoop, TheBaseCalibrationCommandAnswersAndCorrects) {
-  const int id = addSam();
-  EXPECT_EQ(baseRead(6).at(3), 0x01) << "the mask";
-  EXPECT_EQ(send(kBase + kNode, {0xB5, 0x86, 0, 0, 0, 0, 0, 0}).at(0).data[4], 0) << "ADC 1: empty mask";
-  const std::vector<int> low = baseRead(7);
-  float reference = 0;
-  const uint8_t bytes[4] = {uint8_t(low[1]), uint8_t(low[2]), uint8_t(low[3]), uint8_t(low[4])};
-  std::memcpy(&reference, bytes, 4);
-  EXPECT_EQ(low[0], 0x10) << "voltage inputs";
-  EXPECT_FLOAT_EQ(reference, 1.0f);
-  EXPECT_EQ(low[5] | low[6] << 8, 410);
-
-  // Its error: 0.99 x ideal + 20 digits, which the input's value follows.
-  source(1);
-  const int lowActual = result();
-  source(2);
-  const int highActual = result();
-  EXPECT_EQ(highActual, int(std::lround(3685.5 * 0.99 + 20)));
-  EXPECT_DOUBLE_EQ(reported(id, 0), highActual * 10.0 / 4095);
-  baseWrite(4);
-  EXPECT_EQ(baseRead(6)[0], 0) << "no correction without both pairs";
-  baseWrite(1, lowActual, 410);
-  baseWrite(2, highActual, 3686);
-  baseWrite(4);
-  EXPECT_EQ(baseRead(6)[0], 7);
-  EXPECT_NEAR(reported(id, 0), 9.0, 0.003);
-  // High impedance: the open input's corrected zero, clipped.
-  source(3);
-  baseWrite(0, 2);
-  EXPECT_EQ(result(), 0);
-}
 
 TEST_F(SamClosedLoop, TheReferenceSourceAnswersLikeAnSdoServer) {
   const struct {
@@ -161,7 +107,6 @@ TEST_F(SamClosedLoop, WiredSourcesDriveInTheirOrderAndOpenInputsReadZero) {
   auto meter = std::make_shared<TestSource>();
   net.setAnalogSource("meter", meter);
   const int id = addSam("refsource,meter");
-  net.module(id)->config().io.samAdcs.clear();  // straight to the terminals
   EXPECT_DOUBLE_EQ(reported(id, 0), 5.0) << "the source has never been told anything: own level";
   meter->on = true;
   meter->value = 7.25;
@@ -173,6 +118,33 @@ TEST_F(SamClosedLoop, WiredSourcesDriveInTheirOrderAndOpenInputsReadZero) {
   meter->on = false;
   EXPECT_DOUBLE_EQ(reported(id, 0), 0.0) << "nothing drives: the source leaves the input open";
   net.setAnalogSource("meter", nullptr);
+}
+
+TEST(SimWiredInputs, MeasureTheSourceWhileItDrivesThem) {
+  SimPopulation p;
+  std::string error;
+  ASSERT_TRUE(SimPopulation::parse("module node=3 type=30\n"
+                                   "channels ai type=1 configs=0x0100 count=2 value=0x6401.1\n"
+                                   "signal ai 0 level=2.5 swing=1 period=1000 gain=0.01 from=MetraHit\n"
+                                   "signal ai 1 level=4\n",
+                                   p, error))
+      << error;
+  EXPECT_NE(p.format().find("gain=0.01 from=metrahit\n"), std::string::npos) << p.format();
+  SimNetwork net;
+  net.setPopulation(p);
+  const SimModule& m = *net.module(net.moduleIds().front());
+  const int64_t quarter = 250000;  // the swing's top
+  EXPECT_DOUBLE_EQ(SimIo_MeasuredInput(m, 0, quarter), 3.5 * 1.01);  // nothing connected
+
+  auto source = std::make_shared<TestSource>();
+  net.setAnalogSource("metrahit", source);
+  EXPECT_DOUBLE_EQ(SimIo_MeasuredInput(m, 0, quarter), 3.5 * 1.01);  // connected, output off
+  source->on = true;
+  source->value = 7.0;
+  EXPECT_DOUBLE_EQ(SimIo_MeasuredInput(m, 0, quarter), 7.0 * 1.01);  // no swing, the gain error stays
+  EXPECT_DOUBLE_EQ(SimIo_MeasuredInput(m, 1, quarter), 4.0);          // not wired
+  net.setAnalogSource("metrahit", nullptr);
+  EXPECT_DOUBLE_EQ(SimIo_MeasuredInput(m, 0, quarter), 3.5 * 1.01);
 }
 
 TEST_F(SamClosedLoop, NoiseIsSmallAndRepeatsItself) {

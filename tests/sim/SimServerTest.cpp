@@ -1,5 +1,6 @@
-// The bus master over TCP, seen by a raw client: the bytes on the wire, the
-// control frames, bad input from the client and every injected fault.
+// The bus master over TCP, seen by a raw client: the bytes on the wire, bad
+// input from the client and the injected faults that the program's own tests
+// of the Ethernet link do not already drive.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -22,8 +23,8 @@ class Server : public ::testing::Test {
     p.busBitRates = {4, 6, 2};
     sim.setPopulation(p);
     sim.setRebootTimeMs(1);
-    node5 = sim.addModule(SimModuleConfig::make(0, 5, 16, 4));
-    node5bus1 = sim.addModule(SimModuleConfig::make(1, 5, 17, 6));
+    sim.addModule(SimModuleConfig::make(0, 5, 16, 4));
+    sim.addModule(SimModuleConfig::make(1, 5, 17, 6));
     ASSERT_TRUE(sim.start()) << sim.lastError();
     ASSERT_TRUE(client.connect(sim.port()));
     ASSERT_TRUE(sim.waitForClient(kWait));
@@ -44,7 +45,6 @@ class Server : public ::testing::Test {
 
   SimServer sim;
   RawClient client;
-  SimModuleId node5 = -1, node5bus1 = -1;
 };
 
 TEST_F(Server, IdentifyOverTcpGivesTheExpectedBytes) {
@@ -56,78 +56,6 @@ TEST_F(Server, IdentifyOverTcpGivesTheExpectedBytes) {
             (Bytes{0x00, 0x00, 0x06, 0x85, 0x08, 0x00, 0x85, 0x10, 0x01, 0x00, 0x00, 0x00, 0x00}));
   ASSERT_TRUE(sim.waitForReceived(1, kWait));
   EXPECT_EQ(sim.receivedFrames().at(0).frame, SimFrame(0x685, 0, {0x80}));
-}
-
-TEST_F(Server, FramesGoToTheBusInTheirNibbleAndAnswersComeBackTagged) {
-  auto a = exchange(kBase + 5, 1, {0x80});
-  ASSERT_EQ(a.size(), 1u);
-  EXPECT_EQ(a[0].frame.bus, 1);
-  EXPECT_EQ(a[0].frame.data[2], 17);
-  auto b = exchange(kBase + 5, 0, {0x80});
-  ASSERT_EQ(b.size(), 1u);
-  EXPECT_EQ(b[0].frame.bus, 0);
-  EXPECT_EQ(b[0].frame.data[2], 16);
-  // Bus 2 has no module 5; bus 9 does not exist.
-  client.sendFrame(kBase + 5, 2, {0x80});
-  client.sendFrame(kBase + 5, 9, {0x80});
-  EXPECT_TRUE(nothingBefore());
-  EXPECT_EQ(sim.stats().unknownBusFrames, 1);
-}
-
-TEST_F(Server, LoggerForwardingPassesAllTrafficOnlyWhileOn) {
-  sim.addBusTraffic(1, SimFrame(0x181, 0, {0x11, 0x22}), 2);
-  // Off: the PDO traffic stays on its bus; module answers still come.
-  EXPECT_EQ(exchange(kBase + 5, 0, {0x80}).at(0).frame.id, kBase + 5);
-  client.sendFrame(0x80000003, 0, {3});
-  auto f = client.readFrames(2, kWait);
-  ASSERT_EQ(f.size(), 2u);
-  EXPECT_EQ(f[0].frame, SimFrame(0x181, 1, {0x11, 0x22}));
-  EXPECT_EQ(sim.loggerForwarding(), 3);
-  client.sendFrame(0x80000003, 0, {0});
-  ASSERT_TRUE(sim.waitForReceived(3, kWait));
-  sim.clearBusTraffic();
-  client.readFrames(100, 20);  // whatever was already under way
-  EXPECT_TRUE(nothingBefore());
-  EXPECT_EQ(sim.loggerForwarding(), 0);
-}
-
-TEST_F(Server, PopulationControlFromTheTest) {
-  SimModuleId extra = sim.addModule(SimModuleConfig::make(0, 9, 48));
-  EXPECT_EQ(exchange(kBase, 0, {0x80}, 2).size(), 2u);  // flash identify: nodes 5 and 9
-  ASSERT_TRUE(sim.removeModule(extra));
-  EXPECT_EQ(sim.findModule(0, 9), -1);
-  client.sendFrame(kBase + 9, 0, {0x80});
-  EXPECT_TRUE(nothingBefore());
-  // The front button.
-  EXPECT_TRUE(sim.pressButton(node5));
-  auto s = exchange(kBase, 0, {0x82});
-  ASSERT_EQ(s.size(), 1u);
-  EXPECT_EQ(s[0].frame, SimFrame(kBase, 0, {0x02, 0x82, 0x10, 0x01, 0, 0, 0, 0}));
-  EXPECT_EQ(sim.moduleState(node5), 0x82);
-  // Objects.
-  EXPECT_TRUE(sim.setObject(node5, SimObject{0x2100, 3, 7, 5, true, 0}));
-  client.sendFrame(kBase + 5, 0, {0x34, 0x21, 0x00, 0x03, 0x2A});
-  auto r = exchange(kBase + 5, 0, {0xB4, 0x21, 0x00, 0x03});
-  ASSERT_EQ(r.size(), 1u);
-  EXPECT_EQ(r[0].frame.data[4], 0x2A);
-  uint32_t v = 0;
-  EXPECT_TRUE(sim.readObject(node5, 0x2100, 3, v));
-  EXPECT_EQ(v, 0x2Au);
-}
-
-TEST_F(Server, RestartedModuleAnswersAgainAfterTheRebootTime) {
-  client.sendFrame(kBase + 5, 0, {0x01, 0x00});
-  // Ask until the bootloader answers; with a 1 ms reboot time that is almost at once.
-  uint8_t state = 0;
-  for (int i = 0; i < 100 && state != 0x01; ++i) {
-    client.sendFrame(kBase + 5, 0, {0x80});
-    auto f = client.readFrames(1, 20);
-    if (!f.empty()) state = f[0].frame.data[1];
-  }
-  EXPECT_EQ(state, 0x01);
-  int restarts = 0;
-  sim.withModule(node5, [&](SimModule& m) { restarts = m.restartCount(); });
-  EXPECT_EQ(restarts, 1);
 }
 
 TEST_F(Server, BadLengthNibbleAndHalfFramesNeverStopTheServer) {
@@ -159,25 +87,9 @@ TEST_F(Server, BadLengthNibbleAndHalfFramesNeverStopTheServer) {
   EXPECT_EQ(received.back().frame, SimFrame(kBase + 5, 0, {0x85}));
 }
 
-TEST_F(Server, ANewClientReplacesTheOldOne) {
-  RawClient second(sim.port());
-  ASSERT_TRUE(sim.waitForConnections(2, kWait));
-  EXPECT_TRUE(client.waitClosed(kWait));
-  second.sendFrame(kBase + 5, 0, {0x80});
-  EXPECT_EQ(second.readFrames(1, kWait).size(), 1u);
-}
-
-TEST_F(Server, ZeroTimeStamps) {
-  sim.setZeroTimeStamps(true);
-  client.sendFrame(0x80000001, 0, {});
-  Bytes got = client.readBytes(10, kWait);
-  ASSERT_EQ(got.size(), 10u);
-  EXPECT_EQ(Bytes(got.begin(), got.begin() + 4), (Bytes{0, 0, 0, 0}));
-}
-
 // ---- fault injection ------------------------------------------------------------
 
-TEST_F(Server, DropShareIsSpreadEvenlyAndDropNextCounts) {
+TEST_F(Server, DropShareIsSpreadEvenly) {
   SimFaults faults;
   faults.dropShare = 0.5;
   sim.setFaults(faults);
@@ -189,23 +101,6 @@ TEST_F(Server, DropShareIsSpreadEvenlyAndDropNextCounts) {
   EXPECT_EQ(sim.stats().droppedToClient, 2);
   sim.setFaults(SimFaults{});
   EXPECT_TRUE(nothingBefore());
-  sim.dropNextReplies(2);
-  client.sendFrame(kBase + 5, 0, {0x80});
-  client.sendFrame(kBase + 5, 0, {0x85});
-  auto g = exchange(kBase + 5, 0, {0x99});
-  ASSERT_EQ(g.size(), 1u);
-  EXPECT_EQ(g[0].frame.data[0], 0x19);
-}
-
-TEST_F(Server, DelayHoldsEveryReplyBack) {
-  SimFaults faults;
-  faults.delayMs = 40;
-  sim.setFaults(faults);
-  auto start = std::chrono::steady_clock::now();
-  auto f = exchange(kBase + 5, 0, {0x80});
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-  ASSERT_EQ(f.size(), 1u);
-  EXPECT_GE(ms, 39);
 }
 
 TEST_F(Server, CorruptedRepliesAndTheStreamStaysInStep) {
@@ -286,17 +181,6 @@ TEST_F(Server, SplitFramesArriveInPiecesReleasedByTheTest) {
   EXPECT_EQ(sim.pendingSegments(), 0);
 }
 
-TEST_F(Server, SplitFramesWithAGapOnTheirOwn) {
-  SimFaults faults;
-  faults.splitBytes = 9;
-  faults.splitGapMs = 30;
-  sim.setFaults(faults);
-  auto f = exchange(kBase + 5, 0, {0x80});
-  ASSERT_EQ(f.size(), 1u);
-  EXPECT_EQ(f[0].frame.data[2], 16);
-  EXPECT_EQ(sim.stats().segmentsToClient, 2);
-}
-
 TEST_F(Server, SeveralFramesInOneSegment) {
   SimFaults faults;
   faults.batchFrames = 3;
@@ -313,21 +197,10 @@ TEST_F(Server, SeveralFramesInOneSegment) {
   EXPECT_EQ(sim.stats().framesToClient, 3);
 }
 
-TEST_F(Server, IncompleteBatchLeavesAfterItsWait) {
-  SimFaults faults;
-  faults.batchFrames = 4;
-  faults.batchWaitMs = 10;
-  sim.setFaults(faults);
-  EXPECT_EQ(exchange(kBase + 5, 0, {0x80}).size(), 1u);
-}
-
-TEST_F(Server, CloseConnectionAndCloseMidFrame) {
-  sim.closeConnection();
-  EXPECT_TRUE(client.waitClosed(kWait));
-  EXPECT_FALSE(sim.hasClient());
-
+TEST_F(Server, ANewClientReplacesTheOldOneAndClosesAreOneOffs) {
   RawClient second(sim.port());
   ASSERT_TRUE(sim.waitForConnections(2, kWait));
+  EXPECT_TRUE(client.waitClosed(kWait));
   sim.closeMidFrame();
   second.sendFrame(kBase + 5, 0, {0x80});
   Bytes half = second.readBytes(17, kWait);
@@ -338,11 +211,9 @@ TEST_F(Server, CloseConnectionAndCloseMidFrame) {
   ASSERT_TRUE(sim.waitForConnections(3, kWait));
   third.sendFrame(kBase + 5, 0, {0x80});
   EXPECT_EQ(third.readFrames(1, kWait).size(), 1u);  // the close was a one-off
-}
-
-TEST_F(Server, RawBytesGoOutUntouched) {
-  sim.sendRawToClient({0xDE, 0xAD, 0xBE, 0xEF});
-  EXPECT_EQ(client.readBytes(4, kWait), (Bytes{0xDE, 0xAD, 0xBE, 0xEF}));
+  sim.closeConnection();
+  EXPECT_TRUE(third.waitClosed(kWait));
+  EXPECT_FALSE(sim.hasClient());
 }
 
 TEST(SimServerLifecycle, StartStopRestartAndBadAddress) {
@@ -363,32 +234,6 @@ TEST(SimServerLifecycle, StartStopRestartAndBadAddress) {
   auto f = d.readFrames(1, kWait);
   ASSERT_EQ(f.size(), 1u);
   EXPECT_EQ(f[0].frame.data[0], 1);
-}
-
-}  // namespace
-
-namespace {
-
-TEST(SimServerDemo, FlashIdentifyOnTheDemoBusesAnswersEveryModuleInIdentifierOrder) {
-  SimServer sim;
-  sim.setPopulation(SimPopulation::demo());
-  ASSERT_TRUE(sim.start());
-  RawClient c(sim.port());
-  c.sendFrame(0x680, 0, {0x80});
-  auto bus0 = c.readFrames(7, kWait);
-  ASSERT_EQ(bus0.size(), 7u);
-  std::vector<uint32_t> nodes;
-  for (const DecodedFrame& f : bus0) {
-    nodes.push_back(f.frame.id - 0x680);
-    EXPECT_EQ(f.frame.bus, 0);
-    EXPECT_EQ(f.frame.len, 8);
-  }
-  EXPECT_EQ(nodes, (std::vector<uint32_t>{2, 3, 5, 7, 10, 12, 20}));
-  EXPECT_EQ(bus0[6].frame.data[2], 0x85);  // the LIN master answers like any module
-  c.sendFrame(0x680, 1, {0x80});
-  auto bus1 = c.readFrames(8, kWait);
-  ASSERT_EQ(bus1.size(), 8u);  // 2, 4, 9, the LIN test bench 20..22, 31, 33
-  EXPECT_EQ(bus1[7].frame, SimFrame(0x680 + 33, 1, {0x00, 0x84, 48, 3, 0, 0, 0, 0}));
 }
 
 }  // namespace
