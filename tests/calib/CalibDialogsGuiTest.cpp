@@ -173,10 +173,11 @@ class SamBaseDialogTest : public CalibDialogsTest {
     f->setText(text);
     emit f->textEdited(text);
   }
-  static QString text(QWidget* w, const char* name) {
-    if (auto* f = w->findChild<QLineEdit*>(name)) return f->text();
-    return Child<QLabel>(w, name)->text();
+  static std::string text(QWidget* w, const char* name) {
+    if (auto* f = w->findChild<QLineEdit*>(name)) return f->text().toStdString();
+    return Child<QLabel>(w, name)->text().toStdString();
   }
+  static int number(QWidget* w, const char* name) { return std::stoi(text(w, name)); }
   std::unique_ptr<PcanSim> adapter;
 };
 
@@ -197,7 +198,7 @@ TEST_F(SamBaseDialogTest, EditOpensTheConvertersWhichAreCorrectedByHandAndAutoma
   EXPECT_EQ(text(d, "inputs0"), "0 ");
   EXPECT_EQ(text(d, "inputs1"), "1 ");
   const int lowDigits = d->panel().status(0).lowReferenceDigits, highDigits = d->panel().status(0).highReferenceDigits;
-  EXPECT_EQ(text(d, "wantedHigh1"), QString("9.0 Volt  %1").arg(highDigits));
+  EXPECT_EQ(text(d, "wantedHigh1"), "9.0 Volt  " + std::to_string(highDigits));
   EXPECT_FALSE(d->findChild<QLabel*>("adcLabel0")->property("green").toBool());
 
   // A pair typed in reaches the converter; one beyond 16 bits is refused.
@@ -222,9 +223,9 @@ TEST_F(SamBaseDialogTest, EditOpensTheConvertersWhichAreCorrectedByHandAndAutoma
   // The source's low point: the result and the wanted digits go into the pair's fields.
   button(d, "sourceLow0")->click();
   EXPECT_EQ(sim.referenceSourceOutput(), SAMBASE_SOURCE_LOW);
-  EXPECT_NEAR(text(d, "lowActual0").toInt(), lowDigits, 400);
-  EXPECT_NE(text(d, "lowActual0").toInt(), lowDigits) << "the converter's error shows";
-  EXPECT_EQ(text(d, "lowWanted0"), QString::number(lowDigits));
+  EXPECT_NEAR(number(d, "lowActual0"), lowDigits, 400);
+  EXPECT_NE(number(d, "lowActual0"), lowDigits) << "the converter's error shows";
+  EXPECT_EQ(text(d, "lowWanted0"), std::to_string(lowDigits));
   button(d, "sourceOff0")->click();
   EXPECT_EQ(text(d, "clipping0"), text(d, "actual0")) << "the open input's result";
   EXPECT_NE(text(d, "clipping0"), "0");
@@ -242,11 +243,13 @@ TEST_F(SamBaseDialogTest, EditOpensTheConvertersWhichAreCorrectedByHandAndAutoma
 
   // With the correction on, the source's high point leaves the actual field
   // alone; the status timer shows the corrected result.
-  const QString highActual = text(d, "highActual0");
+  const std::string highActual = text(d, "highActual0");
   button(d, "sourceHigh0")->click();
   EXPECT_EQ(text(d, "highActual0"), highActual);
+  EXPECT_NEAR(number(d, "actual0"), highDigits, 2);
+  ASSERT_EQ(SamBaseCalib_SendCalibrator(SAMBASE_SOURCE_LOW), 1);
   d->panel().statusTimer().tick();
-  EXPECT_NEAR(text(d, "actual0").toInt(), highDigits, 2);
+  EXPECT_NEAR(number(d, "actual0"), lowDigits, 2);
   Child<QCheckBox>(d, "enabled0")->click();
   EXPECT_EQ(converter(0).status, 3);
 
