@@ -195,6 +195,11 @@ TEST_F(SamBaseDialogTest, EditOpensTheConvertersWhichAreCorrectedByHandAndAutoma
   SamBaseCalibDialog* d = SamBaseCalib_Instance();
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(sim.referenceSourceOutput(), SAMBASE_SOURCE_OFF);
+  // One at a time: the same module brings it to the front, another is refused.
+  EXPECT_EQ(SamBaseCalib_Open(input, d->module()), d);
+  ModuleRec other = *d->module();
+  ui.expectMessage("SAM Base Calibration dialog already in use,\nclose it first.", UiAnswer::Ok);
+  EXPECT_EQ(SamBaseCalib_Open(input, &other), nullptr);
   EXPECT_EQ(text(d, "inputs0"), "0 ");
   EXPECT_EQ(text(d, "inputs1"), "1 ");
   const int lowDigits = d->panel().status(0).lowReferenceDigits, highDigits = d->panel().status(0).highReferenceDigits;
