@@ -147,6 +147,48 @@ TEST_F(AnalogCalibSim, AStepSelectsItsConfigurationWithinTheList) {
   }
 }
 
+// The buttons of the input dialog that need no calibrator: a row's point
+// cleared with the input's own channel byte, the step buttons kept within
+// the sequence, an unreadable value refused, auto-update switching timer 1.
+TEST_F(AnalogCalibSim, InputRowsStepsAndAutoUpdateByHand) {
+  const SimModuleId id = addInputs();
+  const uint32_t x = std::bit_cast<uint32_t>(2.0f);
+  setPoints(id, 1, 1, 0, P(x, 0, x, 0));
+  info = channels(id, CHANINFO_ANALOG_IN);
+  AnalogInCalib calib(listed(id), info);
+  calib.initialise();
+  calib.rowClear(1, 2);
+  SimCalibPoints kept;
+  sim.withModule(id, [&](SimModule& m) { kept = m.config().io.calibration[SimCalibKey(1, 1, 0)]; });
+  EXPECT_EQ(kept.values[0], x);
+  EXPECT_EQ(kept.values[2], kNone) << "point 2 of input 1 cleared";
+
+  calib.sequence().stepCount = 3;
+  const struct {
+    void (AnalogInCalib::*press)();
+    int times, step;
+  } steps[] = {{&AnalogInCalib::nextStep, 5, 3},     {&AnalogInCalib::previousStep, 1, 2},
+               {&AnalogInCalib::previousStep, 4, 0}, {&AnalogInCalib::lastStep, 1, 3},
+               {&AnalogInCalib::firstStep, 1, 0}};
+  for (const auto& s : steps) {
+    for (int i = 0; i < s.times; ++i) (calib.*s.press)();
+    EXPECT_EQ(calib.sequence().currentStep, s.step);
+  }
+
+  calib.setNewValue("volts");
+  ui.expectMessage("No calibration value specified", UiAnswer::Ok);
+  calib.outToRow(0);
+  EXPECT_EQ(ui.pendingExpectations(), 0u);
+
+  EXPECT_TRUE(calib.valueTimer().active());
+  calib.setAutoUpdate(false);
+  EXPECT_FALSE(calib.valueTimer().active());
+  EXPECT_EQ(rec.autoUpdate, 0);
+  calib.setAutoUpdate(true);
+  EXPECT_TRUE(calib.valueTimer().active());
+  calib.close(false);
+}
+
 // ---- outputs ---------------------------------------------------------------------------
 
 TEST_F(AnalogCalibSim, OutputsGetValuesAndPointsOnlyWhereTheConfigurationExists) {
