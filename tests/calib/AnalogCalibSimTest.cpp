@@ -316,6 +316,7 @@ TEST_F(AnalogCalibSim, OutputValuesAreReadUntilAnExchangeFails) {
   EXPECT_FALSE(calib.valueTimer().active());
   EXPECT_EQ(changed, 2);
   EXPECT_EQ(ui.pendingExpectations(), 0u);
+  waitForFramesTo(kNode, 1);
   EXPECT_EQ(framesTo(kNode).size(), 1u) << "the first failed read ends the update";
   calib.close(false);
 }

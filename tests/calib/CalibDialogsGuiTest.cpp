@@ -266,10 +266,13 @@ TEST_F(SamBaseDialogTest, EditOpensTheConvertersWhichAreCorrectedByHandAndAutoma
   EXPECT_TRUE(button(d, "autoCalib1")->isEnabled());
 
   // The module goes: both dialogs close and the source is switched off.
+  const ModuleRec gone = *d->module();
   ModuleList_Remove(recordOfNode(3));
   FlushDeletes();
   EXPECT_EQ(SamBaseCalib_Instance(), nullptr);
   EXPECT_EQ(AnalogInCalib_Instance(), nullptr);
+  // An answer from the bus behind the source's frame: it has been heard.
+  EXPECT_EQ(SamBaseCalib_Read(gone, 0, SAMBASE_STATUS), 1);
   EXPECT_EQ(sim.referenceSourceOutput(), SAMBASE_SOURCE_OFF);
   EXPECT_EQ(ui.pendingExpectations(), 0u);
 }
