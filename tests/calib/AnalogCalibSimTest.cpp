@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <memory>
 
@@ -146,6 +147,48 @@ TEST_F(AnalogCalibSim, AStepSelectsItsConfigurationWithinTheList) {
   }
 }
 
+// The buttons of the input dialog that need no calibrator: a row's point
+// cleared with the input's own channel byte, the step buttons kept within
+// the sequence, an unreadable value refused, auto-update switching timer 1.
+TEST_F(AnalogCalibSim, InputRowsStepsAndAutoUpdateByHand) {
+  const SimModuleId id = addInputs();
+  const uint32_t x = std::bit_cast<uint32_t>(2.0f);
+  setPoints(id, 1, 1, 0, P(x, 0, x, 0));
+  info = channels(id, CHANINFO_ANALOG_IN);
+  AnalogInCalib calib(listed(id), info);
+  calib.initialise();
+  calib.rowClear(1, 2);
+  SimCalibPoints kept;
+  sim.withModule(id, [&](SimModule& m) { kept = m.config().io.calibration[SimCalibKey(1, 1, 0)]; });
+  EXPECT_EQ(kept.values[0], x);
+  EXPECT_EQ(kept.values[2], kNone) << "point 2 of input 1 cleared";
+
+  calib.sequence().stepCount = 3;
+  const struct {
+    void (AnalogInCalib::*press)();
+    int times, step;
+  } steps[] = {{&AnalogInCalib::nextStep, 5, 3},     {&AnalogInCalib::previousStep, 1, 2},
+               {&AnalogInCalib::previousStep, 4, 0}, {&AnalogInCalib::lastStep, 1, 3},
+               {&AnalogInCalib::firstStep, 1, 0}};
+  for (const auto& s : steps) {
+    for (int i = 0; i < s.times; ++i) (calib.*s.press)();
+    EXPECT_EQ(calib.sequence().currentStep, s.step);
+  }
+
+  calib.setNewValue("volts");
+  ui.expectMessage("No calibration value specified", UiAnswer::Ok);
+  calib.outToRow(0);
+  EXPECT_EQ(ui.pendingExpectations(), 0u);
+
+  EXPECT_TRUE(calib.valueTimer().active());
+  calib.setAutoUpdate(false);
+  EXPECT_FALSE(calib.valueTimer().active());
+  EXPECT_EQ(rec.autoUpdate, 0);
+  calib.setAutoUpdate(true);
+  EXPECT_TRUE(calib.valueTimer().active());
+  calib.close(false);
+}
+
 // ---- outputs ---------------------------------------------------------------------------
 
 TEST_F(AnalogCalibSim, OutputsGetValuesAndPointsOnlyWhereTheConfigurationExists) {
@@ -189,6 +232,93 @@ TEST_F(AnalogCalibSim, OutputsGetValuesAndPointsOnlyWhereTheConfigurationExists)
   ASSERT_FALSE(frames(kNode).empty());
   EXPECT_EQ(frames(kNode)[0], (std::vector<int>{0x76, 0x82, 0xA2, 0x06, 0x00, 0x00, 0xFA, 0x43}));
   EXPECT_FALSE(calib.controls().setOutputEnabled) << "no output value with (Original)";
+}
+
+// Points of one output cleared, the rows of channels without the chosen
+// configuration left alone, and output values only for a chosen one.
+TEST_F(AnalogCalibSim, OutputPointsAreClearedPerChannelAndNotWhereTheConfigurationIsMissing) {
+  const SimModuleId id = addModule(kNode, kType, [](SimModuleConfig& c) {
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogOut, 3, {0x0104, 0x010C}, 2, 0x6411));
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogOut, 4, {0x0206}, 1, 0x6412));
+  });
+  // The module keeps the points as single floats.
+  const uint32_t x1 = std::bit_cast<uint32_t>(100.0f), x2 = std::bit_cast<uint32_t>(60000.0f);
+  for (uint8_t channel : {0x80, 0x81}) setPoints(id, channel, 1, 0x0C, P(x1, 0, x2, 0));
+  info = channels(id, CHANINFO_ANALOG_OUT);
+  AnalogOutCalib calib(listed(id), info);
+  calib.initialise();
+  calib.chooseCalibMode(1);
+  calib.chooseConfig(2);  // 0x010C: not on channel 2
+  EXPECT_EQ(calib.calibMode(), 0) << "a new configuration shows stored values";
+  EXPECT_EQ(calib.row(1).points[1].x, "60000");
+  calib.chooseCalibMode(1);
+  EXPECT_EQ(calib.row(1).points[1].x, "0xEA60");
+
+  sim.clearTraffic();
+  calib.setNewValue("10");
+  calib.rowClear(2, 1);
+  calib.rowSet(2, 1);
+  calib.setOutputValue("abc");
+  calib.setOutput();
+  for (const auto& f : frames(kNode)) {
+    EXPECT_NE(f[0], 0x76) << "no point operation for an inactive row";
+    EXPECT_NE(f[0], 0x34) << "no unreadable output value";
+  }
+
+  calib.rowClear(1, 2);
+  SimCalibPoints kept[2];
+  sim.withModule(id, [&](SimModule& m) {
+    for (int ch = 0; ch < 2; ++ch) kept[ch] = m.config().io.calibration[SimCalibKey(uint8_t(0x80 + ch), 1, 0x0C)];
+  });
+  EXPECT_EQ(kept[0].values[2], x2) << "channel 0 untouched";
+  EXPECT_EQ(kept[1].values[0], x1);
+  EXPECT_EQ(kept[1].values[2], kNone);
+  EXPECT_EQ(kept[1].values[3], kNone);
+  EXPECT_EQ(calib.row(1).points[1].x, "-");
+
+  calib.chooseConfig(0);
+  sim.clearTraffic();
+  calib.setOutputValue("100");
+  calib.setOutput();
+  for (const auto& f : frames(kNode)) EXPECT_NE(f[0], 0x34) << "no output value with (Original)";
+}
+
+// Timer 1 reads the outputs while auto-update is on; a failed read switches it off.
+TEST_F(AnalogCalibSim, OutputValuesAreReadUntilAnExchangeFails) {
+  const SimModuleId id = addModule(kNode, kType, [](SimModuleConfig& c) {
+    SimIo_AddChannels(c, Group(SimIoGroup::AnalogOut, 3, {0x010C}, 2, 0x6411));
+  });
+  info = channels(id, CHANINFO_ANALOG_OUT);
+  AnalogOutCalib calib(listed(id), info);
+  int changed = 0;
+  calib.onChanged = [&] { ++changed; };
+  calib.initialise();
+  EXPECT_TRUE(calib.valueTimer().active());
+  calib.chooseConfig(1);
+  calib.setOutputValue("1234");
+  calib.setOutput();
+  calib.valueTimer().tick();
+  EXPECT_EQ(calib.row(1).valueText, "1234");
+  EXPECT_TRUE(calib.valueTimer().active());
+
+  calib.setAutoUpdate(false);
+  EXPECT_FALSE(calib.valueTimer().active());
+  EXPECT_FALSE(calib.controls().setOutputEnabled);
+  EXPECT_TRUE(calib.controls().setAllEnabled);
+  calib.setAutoUpdate(true);
+  EXPECT_TRUE(calib.valueTimer().active());
+
+  goSilentAfter(id, 0);
+  ui.expectMessage("Module timeout", UiAnswer::Ok);
+  sim.clearTraffic();
+  calib.valueTimer().tick();
+  EXPECT_FALSE(calib.controls().autoUpdate);
+  EXPECT_FALSE(calib.valueTimer().active());
+  EXPECT_EQ(changed, 2);
+  EXPECT_EQ(ui.pendingExpectations(), 0u);
+  waitForFramesTo(kNode, 1);
+  EXPECT_EQ(framesTo(kNode).size(), 1u) << "the first failed read ends the update";
+  calib.close(false);
 }
 
 // An output measured by an input wired to it: the points set from what the

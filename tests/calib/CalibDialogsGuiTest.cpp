@@ -1,20 +1,28 @@
 // The factory calibration dialogs as the technician reaches them: the
 // "Factory Calibration..." buttons of the analog pages, the dialogs they
-// open against simulated modules, closing with OK or the close box, and the
-// module list closing them when their module goes away.
+// open against simulated modules, closing with OK or the close box, the
+// module list closing them when their module goes away, and the SAM base
+// calibration reached from the input dialog over the CAN adapter.
 // The simulator's headers come before Qt's.
 #include "module/ModuleSimFixture.h"
 #include "module/IoBuilder.h"
+#include "module/SamAdc.h"
+#include "support/PcanSim.h"
 #include "support/SimChannels.h"
+
+#include <memory>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 
 #include "calib/AnalogInCalibDialog.h"
 #include "calib/AnalogOutCalibDialog.h"
+#include "calib/SamBaseCalibDialog.h"
 #include "io/AnalogTab.h"
 #include "support/GuiModuleDialogs.h"
 
@@ -135,6 +143,138 @@ TEST_F(CalibDialogsTest, TheModuleMayGoWhileTheDialogShowsABox) {
   EXPECT_EQ(AnalogInCalib_Instance(), nullptr);
   EXPECT_EQ(boxes.pendingExpectations(), 0u);
   FlushDeletes();
+}
+
+// The demo's SAMC21 module (node 3) behind the CAN adapter, through which
+// the reference source on node 124 is reached as well.
+class SamBaseDialogTest : public CalibDialogsTest {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(CalibDialogsTest::SetUp());
+    clock.setPeerGraceMs(2000);  // every module here answers: room for a loaded machine
+    Option_SetInt("DEBUG_MODE", 1);
+    sim.setPopulation(SimPopulation::demo());
+    adapter = std::make_unique<PcanSim>(sim, 0);
+    ASSERT_TRUE(adapter->open()) << GetInterfaceError();
+  }
+  void TearDown() override {
+    ModuleList_Clear();
+    FlushDeletes();
+    adapter.reset();
+    CalibDialogsTest::TearDown();
+  }
+  SimSamAdc converter(int adc) {
+    SimSamAdc c;
+    sim.withModule(sim.findModule(0, 3), [&](SimModule& m) { c = *SimSam_Adc(m, adc); });
+    return c;
+  }
+  static void type(QWidget* w, const char* field, const QString& text) {
+    QLineEdit* f = Child<QLineEdit>(w, field);
+    f->setText(text);
+    emit f->textEdited(text);
+  }
+  static std::string text(QWidget* w, const char* name) {
+    if (auto* f = w->findChild<QLineEdit*>(name)) return f->text().toStdString();
+    return Child<QLabel>(w, name)->text().toStdString();
+  }
+  static int number(QWidget* w, const char* name) { return std::stoi(text(w, name)); }
+  std::unique_ptr<PcanSim> adapter;
+};
+
+TEST_F(SamBaseDialogTest, EditOpensTheConvertersWhichAreCorrectedByHandAndAutomatically) {
+  sim.withModule(sim.findModule(0, 3), [](SimModule& m) {
+    for (uint8_t sub : {1, 2}) m.objects().find(0x3010, sub)->value = 0;  // both inputs 0..10 V
+  });
+  AnalogTab* page = ShowModulePage<AnalogTab>(listed(3), "TAB_MOD_ANALOGIN");
+  ASSERT_NE(page, nullptr);
+  button(page, "factoryCalib")->click();
+  AnalogInCalibDialog* input = AnalogInCalib_Instance();
+  ASSERT_NE(input, nullptr);
+  ASSERT_TRUE(button(input, "samEdit")->isVisible());
+  button(input, "samEdit")->click();
+  SamBaseCalibDialog* d = SamBaseCalib_Instance();
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(sim.referenceSourceOutput(), SAMBASE_SOURCE_OFF);
+  // One at a time: the same module brings it to the front, another is refused.
+  EXPECT_EQ(SamBaseCalib_Open(input, d->module()), d);
+  ModuleRec other = *d->module();
+  ui.expectMessage("SAM Base Calibration dialog already in use,\nclose it first.", UiAnswer::Ok);
+  EXPECT_EQ(SamBaseCalib_Open(input, &other), nullptr);
+  EXPECT_EQ(text(d, "inputs0"), "0 ");
+  EXPECT_EQ(text(d, "inputs1"), "1 ");
+  const int lowDigits = d->panel().status(0).lowReferenceDigits, highDigits = d->panel().status(0).highReferenceDigits;
+  EXPECT_EQ(text(d, "wantedHigh1"), "9.0 Volt  " + std::to_string(highDigits));
+  EXPECT_FALSE(d->findChild<QLabel*>("adcLabel0")->property("green").toBool());
+
+  // A pair typed in reaches the converter; one beyond 16 bits is refused.
+  type(d, "lowActual0", "-12");
+  type(d, "lowWanted0", "400");
+  button(d, "setPairLow0")->click();
+  type(d, "highActual0", "3600");
+  type(d, "highWanted0", "40000");
+  button(d, "setPairHigh0")->click();
+  type(d, "clipping1", "15");
+  button(d, "setClipping1")->click();
+  EXPECT_EQ(converter(0).lowActual, -12);
+  EXPECT_EQ(converter(0).lowWanted, 400);
+  EXPECT_EQ(converter(0).status, 1) << "the high pair was not sent";
+  EXPECT_EQ(converter(1).clipping, 15);
+  EXPECT_TRUE(Child<QCheckBox>(d, "lowValid0")->isChecked());
+  // Giving up the valid pair resets both pairs.
+  Child<QCheckBox>(d, "lowValid0")->click();
+  EXPECT_EQ(converter(0).status, 0);
+  EXPECT_FALSE(Child<QCheckBox>(d, "lowValid0")->isChecked());
+
+  // The source's low point: the result and the wanted digits go into the pair's fields.
+  button(d, "sourceLow0")->click();
+  EXPECT_EQ(sim.referenceSourceOutput(), SAMBASE_SOURCE_LOW);
+  EXPECT_NEAR(number(d, "lowActual0"), lowDigits, 400);
+  EXPECT_NE(number(d, "lowActual0"), lowDigits) << "the converter's error shows";
+  EXPECT_EQ(text(d, "lowWanted0"), std::to_string(lowDigits));
+  button(d, "sourceOff0")->click();
+  EXPECT_EQ(text(d, "clipping0"), text(d, "actual0")) << "the open input's result";
+  EXPECT_NE(text(d, "clipping0"), "0");
+
+  ui.expectMessage("Connect the VAR Eriz Ivirizaruz and\nconfigure analog inputs to 0-10 V range.", UiAnswer::Ok);
+  button(d, "autoCalib0")->click();
+  EXPECT_FALSE(button(d, "closeButton")->isEnabled());
+  EXPECT_FALSE(button(d, "sourceLow0")->isEnabled());
+  for (int i = 0; i < 40 && d->panel().autoRunning(); ++i) d->panel().autoTimer().tick();
+  EXPECT_EQ(text(d, "state0"), "Auto calibration finished successfully.");
+  EXPECT_EQ(text(d, "state1"), "");
+  EXPECT_EQ(converter(0).status, 7);
+  EXPECT_TRUE(d->findChild<QLabel*>("adcLabel0")->property("green").toBool());
+  EXPECT_TRUE(button(d, "closeButton")->isEnabled());
+
+  // With the correction on, the source's high point leaves the actual field
+  // alone; the status timer shows the corrected result.
+  const std::string highActual = text(d, "highActual0");
+  button(d, "sourceHigh0")->click();
+  EXPECT_EQ(text(d, "highActual0"), highActual);
+  EXPECT_NEAR(number(d, "actual0"), highDigits, 2);
+  ASSERT_EQ(SamBaseCalib_SendCalibrator(SAMBASE_SOURCE_LOW), 1);
+  d->panel().statusTimer().tick();
+  EXPECT_NEAR(number(d, "actual0"), lowDigits, 2);
+  Child<QCheckBox>(d, "enabled0")->click();
+  EXPECT_EQ(converter(0).status, 3);
+
+  // Without debug mode only the source and the automatic calibration are offered.
+  Option_SetInt("DEBUG_MODE", 0);
+  d->render();
+  EXPECT_FALSE(Child<QLineEdit>(d, "lowActual0")->isEnabled());
+  EXPECT_FALSE(Child<QCheckBox>(d, "enabled0")->isEnabled());
+  EXPECT_TRUE(button(d, "autoCalib1")->isEnabled());
+
+  // The module goes: both dialogs close and the source is switched off.
+  const ModuleRec gone = *d->module();
+  ModuleList_Remove(recordOfNode(3));
+  FlushDeletes();
+  EXPECT_EQ(SamBaseCalib_Instance(), nullptr);
+  EXPECT_EQ(AnalogInCalib_Instance(), nullptr);
+  // An answer from the bus behind the source's frame: it has been heard.
+  EXPECT_EQ(SamBaseCalib_Read(gone, 0, SAMBASE_STATUS), 1);
+  EXPECT_EQ(sim.referenceSourceOutput(), SAMBASE_SOURCE_OFF);
+  EXPECT_EQ(ui.pendingExpectations(), 0u);
 }
 
 }  // namespace
