@@ -1,8 +1,13 @@
 #include "calib/AnalogCalibDialog.h"
 
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <algorithm>
 
@@ -91,4 +96,35 @@ void AnalogCalibDialog::fillList(QComboBox* list, const std::vector<std::string>
     for (const std::string& e : entries) list->addItem(qt(e));
   }
   list->setCurrentIndex(selected);
+}
+
+QPushButton* AnalogCalibDialog::button(const QString& text, const char* name, const std::function<void()>& action) {
+  auto* b = new QPushButton(text, this);
+  b->setObjectName(name);
+  b->setAutoDefault(false);
+  if (action) connect(b, &QPushButton::clicked, this, [this, action] { act(action); });
+  return b;
+}
+
+void AnalogCalibDialog::addOkCancel(QBoxLayout* layout) {
+  layout->addStretch(1);
+  QPushButton* ok = button("OK", "okButton", nullptr);
+  QPushButton* cancel = button("Cancel", "cancelButton", nullptr);
+  connect(ok, &QPushButton::clicked, this, &AnalogCalibDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &AnalogCalibDialog::reject);
+  layout->addWidget(ok);
+  layout->addWidget(cancel);
+}
+
+QScrollArea* AnalogCalibDialog::rowsArea(QWidget* rows) {
+  auto* scroll = new QScrollArea(this);
+  scroll->setObjectName("rowsArea");
+  scroll->setWidget(rows);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const int limit = screen ? screen->availableGeometry().height() * 3 / 5 : 600;
+  scroll->setMinimumHeight(std::min(rows->sizeHint().height() + 4, limit));
+  scroll->setMinimumWidth(rows->sizeHint().width() + 20);
+  return scroll;
 }

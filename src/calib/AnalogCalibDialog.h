@@ -15,8 +15,11 @@
 class AnalogCalibChannels;
 class AnalogTab;
 class NestedCalls;
+class QBoxLayout;
 class QComboBox;
 class QLineEdit;
+class QPushButton;
+class QScrollArea;
 struct ChanInfo;
 
 // Closing while a call into a calibration still runs below (it showed a
@@ -50,6 +53,14 @@ class AnalogCalibDialog : public QDialog {
   // progress keeps its cursor, a list its popup).
   static void setText(QLineEdit* field, const std::string& text);
   static void fillList(QComboBox* list, const std::vector<std::string>& entries, int selected);
+
+  // A button that runs action through act() (none: wired by the caller).
+  QPushButton* button(const QString& text, const char* name, const std::function<void()>& action);
+  // OK and Cancel at the right of layout.
+  void addOkCancel(QBoxLayout* layout);
+  // The channel rows in a scroll area: the dialog grows by one row per
+  // channel, as far as the screen allows.
+  QScrollArea* rowsArea(QWidget* rows);
 
   QPointer<AnalogTab> page_;
   bool finished_ = false;

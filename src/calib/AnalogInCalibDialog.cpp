@@ -5,13 +5,11 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -61,11 +59,8 @@ AnalogInCalibDialog::~AnalogInCalibDialog() {
 
 QPushButton* AnalogInCalibDialog::button(const QString& text, const char* name,
                                          void (AnalogInCalib::*action)()) {
-  auto* b = new QPushButton(text, this);
-  b->setObjectName(name);
-  b->setAutoDefault(false);
-  if (action) connect(b, &QPushButton::clicked, this, [this, action] { act([this, action] { (calib_.get()->*action)(); }); });
-  return b;
+  if (!action) return AnalogCalibDialog::button(text, name, nullptr);
+  return AnalogCalibDialog::button(text, name, [this, action] { (calib_.get()->*action)(); });
 }
 
 void AnalogInCalibDialog::build() {
@@ -173,27 +168,10 @@ void AnalogInCalibDialog::build() {
     render();
   });
   bottom->addWidget(samEdit_);
-  bottom->addStretch(1);
-  auto* ok = button("OK", "okButton", nullptr);
-  auto* cancel = button("Cancel", "cancelButton", nullptr);
-  connect(ok, &QPushButton::clicked, this, &AnalogInCalibDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &AnalogInCalibDialog::reject);
-  bottom->addWidget(ok);
-  bottom->addWidget(cancel);
+  addOkCancel(bottom);
 
-  const int channels = calib_->channelCount();
-  rows_ = new AnalogCalibRowsWidget(channels, true, this);
-  auto* scroll = new QScrollArea(this);
-  scroll->setObjectName("rowsArea");
-  scroll->setWidget(rows_);
-  scroll->setWidgetResizable(true);
-  scroll->setFrameShape(QFrame::NoFrame);
-  // The dialog grows by one row per channel, as far as the screen allows.
-  const int wanted = rows_->sizeHint().height() + 4;
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const int limit = screen ? screen->availableGeometry().height() * 3 / 5 : 600;
-  scroll->setMinimumHeight(std::min(wanted, limit));
-  scroll->setMinimumWidth(rows_->sizeHint().width() + 20);
+  rows_ = new AnalogCalibRowsWidget(calib_->channelCount(), true, this);
+  QScrollArea* scroll = rowsArea(rows_);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);

@@ -4,12 +4,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -78,24 +76,9 @@ AnalogOutCalibDialog::AnalogOutCalibDialog(AnalogTab* page, std::unique_ptr<Anal
   points->addWidget(button("Load...", "loadFile", [this] { calib_->loadFile(); }));
 
   rows_ = new AnalogCalibRowsWidget(calib_->channelCount(), false, this);
-  auto* scroll = new QScrollArea(this);
-  scroll->setObjectName("rowsArea");
-  scroll->setWidget(rows_);
-  scroll->setWidgetResizable(true);
-  scroll->setFrameShape(QFrame::NoFrame);
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const int limit = screen ? screen->availableGeometry().height() * 3 / 5 : 600;
-  scroll->setMinimumHeight(std::min(rows_->sizeHint().height() + 4, limit));
-  scroll->setMinimumWidth(rows_->sizeHint().width() + 20);
-
+  QScrollArea* scroll = rowsArea(rows_);
   auto* bottom = new QHBoxLayout;
-  bottom->addStretch(1);
-  QPushButton* ok = button("OK", "okButton", nullptr);
-  QPushButton* cancel = button("Cancel", "cancelButton", nullptr);
-  connect(ok, &QPushButton::clicked, this, &AnalogOutCalibDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &AnalogOutCalibDialog::reject);
-  bottom->addWidget(ok);
-  bottom->addWidget(cancel);
+  addOkCancel(bottom);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
@@ -127,15 +110,6 @@ AnalogOutCalibDialog::AnalogOutCalibDialog(AnalogTab* page, std::unique_ptr<Anal
 AnalogOutCalibDialog::~AnalogOutCalibDialog() {
   finishWithoutPage();
   calib_->onChanged = nullptr;
-}
-
-QPushButton* AnalogOutCalibDialog::button(const QString& text, const char* name,
-                                          const std::function<void()>& action) {
-  auto* b = new QPushButton(text, this);
-  b->setObjectName(name);
-  b->setAutoDefault(false);
-  if (action) connect(b, &QPushButton::clicked, this, [this, action] { act(action); });
-  return b;
 }
 
 void AnalogOutCalibDialog::render() {

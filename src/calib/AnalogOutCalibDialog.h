@@ -34,7 +34,6 @@ class AnalogOutCalibDialog : public AnalogCalibDialog {
   void endCalibration(bool restore) override;
 
  private:
-  QPushButton* button(const QString& text, const char* name, const std::function<void()>& action);
 
   std::unique_ptr<AnalogOutCalib> calib_;
   AnalogCalibRowsWidget* rows_ = nullptr;
