@@ -1,4 +1,4 @@
-// Pieces the simulator benchmarks share: wall time, sleeping, command-line
+// Pieces the simulator benchmarks share: wall time, resident memory, sleeping, command-line
 // arguments, a user interface without a screen, and the program connected to
 // a simulator through the Ethernet master.
 #pragma once
@@ -6,7 +6,9 @@
 #include <time.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "SimServer.h"
@@ -17,6 +19,16 @@
 inline double NowMs() {
   using namespace std::chrono;
   return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count() / 1e3;
+}
+
+// A kB figure of this process from /proc/self/status ("VmRSS:", "VmHWM:"), -1 when missing.
+inline long StatusKb(const char* key) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  const size_t n = std::strlen(key);
+  while (std::getline(in, line))
+    if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n + 1);
+  return -1;
 }
 
 inline void SleepMs(double ms) {

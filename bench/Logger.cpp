@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "core/Session.h"
 #include "bus/EthMaster.h"
 #include "bus/Interface.h"
@@ -166,15 +167,6 @@ double ProcessCpuMs() {
   getrusage(RUSAGE_SELF, &usage);
   const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
   return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-long StatusKb(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  const size_t n = std::strlen(key);
-  while (std::getline(in, line))
-    if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n + 1);
-  return -1;
 }
 
 // Lines of received frames: CAN frames and the link's error reports.

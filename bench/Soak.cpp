@@ -58,15 +58,6 @@ namespace {
 
 constexpr const char* kEthernet = "KVX Master (Ethernet)";
 
-long StatusKb(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  const size_t n = std::strlen(key);
-  while (std::getline(in, line))
-    if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n + 1);
-  return -1;
-}
-
 // A user interface without a screen whose timers are periodic like the GUI's,
 // and which keeps every message box it was shown.
 class SoakUi : public ScreenlessUi {

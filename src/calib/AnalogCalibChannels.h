@@ -8,6 +8,7 @@
 // until it has answered; failures are reported there.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,9 @@ class AnalogCalibChannels {
   int channelCount() const;
   // The channel byte of the point command (+0x80 for outputs).
   int channelByte(int channel) const;
+
+  // Called after a timer changed what is shown.
+  std::function<void()> onChanged;
 
   // ---- configuration list ----
   // "(Original)", then every distinct code of the channels' lists in channel

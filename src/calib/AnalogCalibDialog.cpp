@@ -62,9 +62,20 @@ void AnalogCalibDialog::finish(bool restore) {
   CalibDialog_GoWhenIdle(this, channels_.calls());
 }
 
+void AnalogCalibDialog::startCalibration(const std::function<void()>& start, QComboBox* list) {
+  channels_.onChanged = [this] { render(); };
+  start();
+  {
+    const QSignalBlocker block(list);
+    for (int i = 0; i < channels_.configCount(); ++i) list->addItem(qt(channels_.configName(i)));
+  }
+  render();
+}
+
 void AnalogCalibDialog::finishWithoutPage() {
   page_.clear();  // destroyed with its page (or the page is going): nothing to hand back
   finish(false);
+  channels_.onChanged = nullptr;
 }
 
 void AnalogCalibDialog::accept() {

@@ -41,6 +41,10 @@ class AnalogCalibDialog : public QDialog {
   // Ends the calibration once: endCalibration(restore), the configurations
   // back to the page, and the dialog deleted when no call below it still runs.
   void finish(bool restore);
+  // Called by the derived class's constructor: renders after every change
+  // the calibration reports from now on, starts it and lists its
+  // configurations in list.
+  void startCalibration(const std::function<void()>& start, QComboBox* list);
   // Called by the derived class's destructor: its page may be going.
   void finishWithoutPage();
   virtual void endCalibration(bool restore) = 0;

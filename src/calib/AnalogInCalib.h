@@ -34,9 +34,6 @@ class AnalogInCalib : public AnalogCalibChannels, public CalibRunnerHost {
   // switch every channel back to its original configuration.
   void close(bool restore);
 
-  // Called after a timer changed what is shown.
-  std::function<void()> onChanged;
-
   // Everything but the rows, as the controls show it.
   struct Controls {
     bool running = false;

@@ -43,18 +43,11 @@ AnalogInCalibDialog::AnalogInCalibDialog(AnalogTab* page, std::unique_ptr<Analog
   setObjectName("DIALOG_ANALOGINCALIB");
   setWindowTitle(QStr(ModuleDialog_MakeTitle(calib_->module(), ",  Analog Input Factory Calibration")));
   build();
-  calib_->onChanged = [this] { render(); };
-  calib_->initialise();
-  {
-    const QSignalBlocker block(configList_);
-    for (int i = 0; i < calib_->configCount(); ++i) configList_->addItem(QStr(calib_->configName(i)));
-  }
-  render();
+  startCalibration([this] { calib_->initialise(); }, configList_);
 }
 
 AnalogInCalibDialog::~AnalogInCalibDialog() {
   finishWithoutPage();
-  calib_->onChanged = nullptr;
 }
 
 QPushButton* AnalogInCalibDialog::button(const QString& text, const char* name,

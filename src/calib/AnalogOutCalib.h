@@ -26,9 +26,6 @@ class AnalogOutCalib : public AnalogCalibChannels {
   // configurations; the close box leaves them.
   void close(bool restore);
 
-  // Called after timer 1 changed what is shown.
-  std::function<void()> onChanged;
-
   struct Controls {
     bool newValueEnabled = false;
     bool setOutputEnabled = false;  // the "Set Output" field and its button

@@ -98,18 +98,11 @@ AnalogOutCalibDialog::AnalogOutCalibDialog(AnalogTab* page, std::unique_ptr<Anal
   connect(output_, &QLineEdit::returnPressed, setOutput_, &QPushButton::click);
   connect(autoUpdate_, &QCheckBox::clicked, this, [this](bool on) { act([this, on] { calib_->setAutoUpdate(on); }); });
 
-  calib_->onChanged = [this] { render(); };
-  calib_->initialise();
-  {
-    const QSignalBlocker block(configList_);
-    for (int i = 0; i < calib_->configCount(); ++i) configList_->addItem(QStr(calib_->configName(i)));
-  }
-  render();
+  startCalibration([this] { calib_->initialise(); }, configList_);
 }
 
 AnalogOutCalibDialog::~AnalogOutCalibDialog() {
   finishWithoutPage();
-  calib_->onChanged = nullptr;
 }
 
 void AnalogOutCalibDialog::render() {
