@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "calib/CalibDataFile.h"
 #include "core/ErrorReport.h"
 #include "io/AnalogChannel.h"
 #include "io/CalibValue.h"
@@ -256,4 +257,27 @@ int AnalogCalibChannels::readChannelConfig(int channel, int& config) {
   }
   config = int(reply.data[4] & 0xFF);
   return 1;
+}
+
+void AnalogCalibChannels::clearFactoryPoints() {
+  if (CalibData_ClearFactoryPoints(module(), channels(), outputs_) == 0) refresh();
+}
+
+void AnalogCalibChannels::saveFile() {
+  if (CalibData_SaveFile(module(), channels(), outputs_) != CALIB_SAVE_CANCELLED) refresh();
+}
+
+void AnalogCalibChannels::loadFile() {
+  const int result = CalibData_LoadFile(module(), channels(), outputs_);
+  if (result != CALIB_LOAD_CANCELLED && result != CALIB_LOAD_DECLINED) refresh();
+}
+
+void AnalogCalibChannels::chooseValueMode(int mode) {
+  setValueMode(mode);
+  refresh();
+}
+
+void AnalogCalibChannels::chooseCalibMode(int mode) {
+  setCalibMode(mode);
+  refresh();
 }

@@ -118,6 +118,14 @@ class AnalogCalibChannels {
   void setAll(int point, const std::string& newValue);
   void clearAll(int point);
 
+  // "Clear...", "Save...", "Load..." and the two display lists; each shows
+  // the rows anew unless the user cancelled.
+  void clearFactoryPoints();
+  void saveFile();
+  void loadFile();
+  void chooseValueMode(int mode);
+  void chooseCalibMode(int mode);
+
   // OK and Cancel: every channel back into the configuration it had when
   // the dialog opened (nothing is sent after the first failure).
   void restoreOriginal();
@@ -128,7 +136,7 @@ class AnalogCalibChannels {
   int readChannelConfig(int channel, int& config);
 
  protected:
-  // Called by setAll/clearAll when rows were changed.
+  // Called when rows were changed (setAll/clearAll, the file and display actions).
   virtual void refresh() { refreshRows(); }
   void markClosed() { closed_ = true; }
 

@@ -234,34 +234,12 @@ void AnalogInCalib::output(int code) {
 
 void AnalogInCalib::outputOff() { Calibrator_SetOutput(sequence_.calibrator, -1, 0.0); }
 
-void AnalogInCalib::clearFactoryPoints() {
-  if (CalibData_ClearFactoryPoints(module(), channels(), false) == 0) refresh();
-}
-
-void AnalogInCalib::saveFile() {
-  if (CalibData_SaveFile(module(), channels(), false) != CALIB_SAVE_CANCELLED) refresh();
-}
-
-void AnalogInCalib::loadFile() {
-  const int result = CalibData_LoadFile(module(), channels(), false);
-  if (result != CALIB_LOAD_CANCELLED && result != CALIB_LOAD_DECLINED) refresh();
-}
-
 void AnalogInCalib::chooseConfig(int entry) {
   selectEntry(entry);
   sequence_.currentStep = 0;
   refresh();
 }
 
-void AnalogInCalib::chooseValueMode(int mode) {
-  setValueMode(mode);
-  refresh();
-}
-
-void AnalogInCalib::chooseCalibMode(int mode) {
-  setCalibMode(mode);
-  refresh();
-}
 
 void AnalogInCalib::setAutoUpdate(bool on) {
   module().autoUpdate = on ? 1 : 0;

@@ -82,12 +82,7 @@ class AnalogInCalib : public AnalogCalibChannels, public CalibRunnerHost {
   void outToRow(int channel);
   void outToAll();
   void outputOff();
-  void clearFactoryPoints();
-  void saveFile();
-  void loadFile();
   void chooseConfig(int entry);
-  void chooseValueMode(int mode);
-  void chooseCalibMode(int mode);
   void setAutoUpdate(bool on);
   void toggleTrace();
   void editSequence();

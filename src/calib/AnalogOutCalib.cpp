@@ -70,33 +70,11 @@ void AnalogOutCalib::setOutput() {
   refreshRows();
 }
 
-void AnalogOutCalib::clearFactoryPoints() {
-  if (CalibData_ClearFactoryPoints(module(), channels(), true) == 0) refreshRows();
-}
-
-void AnalogOutCalib::saveFile() {
-  if (CalibData_SaveFile(module(), channels(), true) != CALIB_SAVE_CANCELLED) refreshRows();
-}
-
-void AnalogOutCalib::loadFile() {
-  const int result = CalibData_LoadFile(module(), channels(), true);
-  if (result != CALIB_LOAD_CANCELLED && result != CALIB_LOAD_DECLINED) refreshRows();
-}
-
 void AnalogOutCalib::chooseConfig(int entry) {
   selectEntry(entry);
   refreshRows();
 }
 
-void AnalogOutCalib::chooseValueMode(int mode) {
-  setValueMode(mode);
-  refreshRows();
-}
-
-void AnalogOutCalib::chooseCalibMode(int mode) {
-  setCalibMode(mode);
-  refreshRows();
-}
 
 void AnalogOutCalib::setAutoUpdate(bool on) {
   module().autoUpdate = on ? 1 : 0;

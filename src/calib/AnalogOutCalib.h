@@ -47,12 +47,7 @@ class AnalogOutCalib : public AnalogCalibChannels {
   // "Set" beside "Set Output": the value goes to every channel now in the
   // selected configuration (limited to its raw range).
   void setOutput();
-  void clearFactoryPoints();
-  void saveFile();
-  void loadFile();
   void chooseConfig(int entry);
-  void chooseValueMode(int mode);
-  void chooseCalibMode(int mode);
   void setAutoUpdate(bool on);
 
   UiTimer& valueTimer() { return valueTimer_; }
